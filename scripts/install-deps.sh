@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Install the Debian packages Vellora needs to build, test and run its demo.
+# Idempotent: only packages that are missing are installed; sudo only when not root.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ pkg-config clang-format git
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
+  libpulse-dev libglib2.0-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-xinput-dev libxcb-res0-dev libx11-xcb-dev
+  # the throwaway desktop: X server, window manager, tray, session bus, audio
+  xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
+  xdotool xterm x11-utils imagemagick
+  fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then SUDO=(sudo); fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -q
+"${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace vellora {
+
+class UserDefaults;
+
+// The per-application volume table: an ordered list of entry texts "level/*/*/*/*/name",
+// stored under "Apps". Nothing is cached: every operation reads the stored list, changes it
+// and writes it back at once.
+class AppVolumeTable {
+public:
+    static inline const QString kSeparator = QStringLiteral("/*/*/*/*/");
+    // Key under which a stored value that cannot be read is kept before it is replaced.
+    static inline const QString kUnreadableKey = QStringLiteral("Apps.unreadable");
+
+    explicit AppVolumeTable(UserDefaults& defaults);
+
+    // The stored list, or nothing when no table is stored or the stored value cannot be read.
+    std::optional<QStringList> loadTable() const;
+    void saveTable(const QStringList& list);
+
+    // Composes and stores the entry for name, replacing any earlier entry for it (the new
+    // entry goes last). Prints and returns the composed entry.
+    QString putEntry(const QString& level, const QString& name);
+    // Removes the entry for name, if there is one. Callers refresh the list afterwards.
+    void removeEntry(const QString& name);
+    // Removes the whole table. Callers refresh the list afterwards.
+    void resetAll();
+
+    static std::optional<qsizetype> findEntry(const QStringList& list, const QString& name);
+    static QString composeEntry(const QString& level, const QString& name);
+    static QString entryLevel(const QString& entry);
+    static QString entryName(const QString& entry);
+    // A list-button title without its status markers.
+    static QString titleKey(const QString& title);
+    // Names compare exactly, with canonically equivalent texts equal.
+    static bool sameName(const QString& a, const QString& b);
+
+    static QString encode(const QStringList& list);
+    static std::optional<QStringList> decode(const QVariant& stored);
+
+private:
+    // Before the stored value is replaced or removed: if it cannot be read, keep a copy.
+    void keepUnreadableValue();
+
+    UserDefaults& defaults_;
+};
+
+// The whole number 0..100 that a level text names (surrounding white space ignored), or nothing.
+std::optional<int> parseLevel(const QString& text);
+
+} // namespace vellora

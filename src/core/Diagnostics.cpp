@@ -1,0 +1,42 @@
+#include "Diagnostics.h"
+
+#include <cstdio>
+#include <syslog.h>
+
+namespace vellora {
+
+namespace {
+DiagnosticCapture* activeCapture = nullptr;
+}
+
+void diag(const QString& line) {
+    if (activeCapture) {
+        activeCapture->lines << line;
+        return;
+    }
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void systemLog(const QString& line) {
+    if (activeCapture) {
+        activeCapture->logLines << line;
+        return;
+    }
+    const QByteArray bytes = line.toUtf8();
+    syslog(LOG_NOTICE, "%s", bytes.constData());
+    std::fprintf(stderr, "%s\n", bytes.constData());
+}
+
+DiagnosticCapture::DiagnosticCapture() {
+    activeCapture = this;
+}
+
+DiagnosticCapture::~DiagnosticCapture() {
+    if (activeCapture == this)
+        activeCapture = nullptr;
+}
+
+} // namespace vellora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace vellora {
+
+// Write one diagnostic line to standard output.
+void diag(const QString& line);
+
+// Write one line to the system log (syslog) and echo it to standard error.
+void systemLog(const QString& line);
+
+// While alive, diagnostic and system-log lines are recorded here instead of being written out.
+// Tests use it to read what the program said; captures do not nest.
+class DiagnosticCapture {
+public:
+    DiagnosticCapture();
+    ~DiagnosticCapture();
+    DiagnosticCapture(const DiagnosticCapture&) = delete;
+    DiagnosticCapture& operator=(const DiagnosticCapture&) = delete;
+
+    QStringList lines;    // standard-output lines, in order
+    QStringList logLines; // system-log lines, in order
+};
+
+} // namespace vellora

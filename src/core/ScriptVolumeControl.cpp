@@ -1,0 +1,76 @@
+#include "ScriptVolumeControl.h"
+
+#include "Diagnostics.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStringDecoder>
+
+namespace vellora {
+
+ScriptVolumeControl::ScriptVolumeControl(QString interpreter, std::chrono::milliseconds bound)
+    : interpreter_(std::move(interpreter)), bound_(bound) {}
+
+std::optional<QString> ScriptVolumeControl::readOutputVolume() {
+    return run(kReadScript, true);
+}
+
+void ScriptVolumeControl::setOutputVolume(int percent) {
+    run(kSetScriptPrefix + QString::number(percent), false);
+}
+
+std::optional<QString> ScriptVolumeControl::decodeUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> ScriptVolumeControl::run(const QString& script, bool capture) {
+    QProcess process;
+    process.setProgram(interpreter_);
+    process.setArguments({QStringLiteral("-e"), script});
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.setProcessChannelMode(capture ? QProcess::ForwardedErrorChannel
+                                          : QProcess::ForwardedChannels);
+
+    const QDeadlineTimer deadline(bound_);
+    process.start();
+    if (!process.waitForStarted(int(deadline.remainingTime()))) {
+        diag(QStringLiteral("volume script: cannot run %1: %2")
+                 .arg(interpreter_, process.errorString()));
+        return std::nullopt;
+    }
+
+    std::optional<QString> captured;
+    auto takeChunk = [&] {
+        const QByteArray chunk = process.readAllStandardOutput();
+        if (chunk.isEmpty())
+            return;
+        if (auto text = decodeUtf8(chunk))
+            captured = std::move(text);
+    };
+
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        if (capture && process.waitForReadyRead(int(deadline.remainingTime()))) {
+            takeChunk();
+            continue;
+        }
+        // Output closed (or nothing to capture): what is left is to wait for the exit.
+        process.waitForFinished(int(deadline.remainingTime()));
+    }
+
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(1000);
+        diag(QStringLiteral("volume script: %1 did not finish within %2 ms; stopped it")
+                 .arg(interpreter_)
+                 .arg(bound_.count()));
+    }
+    if (capture)
+        takeChunk();
+    return captured;
+}
+
+} // namespace vellora

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/VolumeControl.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <chrono>
+
+namespace vellora {
+
+// Reads and sets the master volume by running a script interpreter with a one-line script.
+// The interpreter gets an argument list ("-e", script), never a shell; every run is bounded.
+class ScriptVolumeControl : public VolumeControl {
+public:
+    static inline const QString kDefaultInterpreter = QStringLiteral("/usr/bin/osascript");
+    static inline const QString kReadScript =
+        QStringLiteral("set ovol to output volume of (get volume settings)");
+    static inline const QString kSetScriptPrefix = QStringLiteral("set volume output volume ");
+
+    explicit ScriptVolumeControl(QString interpreter = kDefaultInterpreter,
+                                 std::chrono::milliseconds bound = std::chrono::seconds(3));
+
+    // The interpreter's raw standard output, decoded as UTF-8: each chunk that decodes replaces
+    // the text before it; nothing when no chunk arrived or none decoded.
+    std::optional<QString> readOutputVolume() override;
+    void setOutputVolume(int percent) override;
+
+    // Decodes bytes as UTF-8; nothing when they are not valid UTF-8.
+    static std::optional<QString> decodeUtf8(const QByteArray& bytes);
+
+private:
+    std::optional<QString> run(const QString& script, bool capture);
+
+    QString interpreter_;
+    std::chrono::milliseconds bound_;
+};
+
+} // namespace vellora

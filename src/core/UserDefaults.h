@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class QSettings;
+
+namespace vellora {
+
+// The program's stored settings: the application table and four Boolean options.
+// Every write is followed by a sync, so another process (or a later start) sees it at once.
+class UserDefaults {
+public:
+    static inline const QString kApps = QStringLiteral("Apps");
+    static inline const QString kItunes = QStringLiteral("itunes");
+    static inline const QString kHide = QStringLiteral("hide");
+    static inline const QString kLogin = QStringLiteral("login");
+    static inline const QString kLogin1 = QStringLiteral("login1");
+
+    // The user's settings file (~/.config/Vellora/Vellora.conf).
+    UserDefaults();
+    // A settings file at the given path (tests use a temporary one).
+    explicit UserDefaults(const QString& filePath);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    QString filePath() const;
+
+    bool contains(const QString& key) const;
+    // Reads an option; anything but a stored true (absent, or not a Boolean) reads as false.
+    bool boolValue(const QString& key) const;
+    void setBool(const QString& key, bool value);
+    // Creates the option with false when it is absent; returns its value.
+    bool ensureBool(const QString& key);
+
+    QVariant value(const QString& key) const;
+    void setValue(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    // Re-reads the file so that changes made by another process are seen.
+    void reload() const;
+
+private:
+    void commit();
+
+    std::unique_ptr<QSettings> settings_;
+};
+
+} // namespace vellora

@@ -1,0 +1,63 @@
+#include "VolumeSwitch.h"
+
+#include "AppVolumeTable.h"
+#include "Diagnostics.h"
+#include "MusicPlayerCheck.h"
+#include "platform/VolumeControl.h"
+
+namespace vellora {
+
+VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players)
+    : table_(table), control_(control), players_(players) {}
+
+void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication>& application) {
+    atualApp_ = application;
+
+    // Capture only while no per-application level is in force, so the restore puts back the
+    // volume from before the first change of a chain of configured applications.
+    if (!mudou_) {
+        if (auto captured = control_.readOutputVolume())
+            volume_ = std::move(*captured);
+    }
+
+    tunes_ = players_.tunesx();
+    if (tunes_)
+        return;
+
+    const auto table = table_.loadTable();
+    if (!table)
+        return;
+
+    for (const QString& entry : *table) {
+        if (matches(entry)) {
+            applyLevel(AppVolumeTable::entryLevel(entry));
+            mudou_ = true;
+            return;
+        }
+    }
+
+    if (mudou_) {
+        mudou_ = false;
+        applyLevel(volume_);
+    }
+}
+
+bool VolumeSwitch::matches(const QString& entry) const {
+    // The empty head element of a stored list has an empty name: it matches no application.
+    if (!atualApp_ || !atualApp_->localizedName || atualApp_->localizedName->isEmpty())
+        return false;
+    return AppVolumeTable::sameName(AppVolumeTable::entryName(entry), *atualApp_->localizedName);
+}
+
+void VolumeSwitch::applyLevel(const QString& level) {
+    if (const auto percent = parseLevel(level)) {
+        control_.setOutputVolume(*percent);
+        return;
+    }
+    QString shown = level;
+    shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    diag(QStringLiteral("refused level \"%1\": not a whole number from 0 to 100").arg(shown));
+}
+
+} // namespace vellora

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/RunningApplication.h"
+
+#include <QString>
+#include <optional>
+
+namespace vellora {
+
+class AppVolumeTable;
+class MusicPlayerCheck;
+class VolumeControl;
+
+// Sets the master volume to the level stored for the application that became active, and puts
+// back the volume captured before the first per-application change when an application without
+// a level comes to the front.
+class VolumeSwitch {
+public:
+    VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players);
+
+    // Runs the switch for one activation; nothing when the activated application is unknown.
+    void setPreviousApplication(const std::optional<RunningApplication>& application);
+
+    const std::optional<RunningApplication>& atualApp() const { return atualApp_; }
+    const QString& volume() const { return volume_; }
+    bool mudou() const { return mudou_; }
+    bool tunes() const { return tunes_; }
+
+private:
+    bool matches(const QString& entry) const;
+    // Applies a level text only when it names a whole number from 0 to 100.
+    void applyLevel(const QString& level);
+
+    AppVolumeTable& table_;
+    VolumeControl& control_;
+    MusicPlayerCheck& players_;
+
+    std::optional<RunningApplication> atualApp_;
+    QString volume_ = QStringLiteral("10");
+    bool mudou_ = false;
+    bool tunes_ = false;
+};
+
+} // namespace vellora

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace vellora {
+
+// An application that runs, as the platform names it on activation.
+struct RunningApplication {
+    std::optional<QString> localizedName;    // the name the table is matched against
+    std::optional<QString> bundleIdentifier; // reverse-DNS identifier, where there is one
+    qint64 pid = 0;                          // 0 when unknown
+
+    friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
+};
+
+} // namespace vellora

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace vellora {
+
+// The system's master output volume.
+class VolumeControl {
+public:
+    virtual ~VolumeControl() = default;
+    // Reads the volume; the text captured, or nothing when no usable text arrived. Blocks, bounded.
+    virtual std::optional<QString> readOutputVolume() = 0;
+    // Sets the volume to a whole percent from 0 to 100. Blocks, bounded.
+    virtual void setOutputVolume(int percent) = 0;
+};
+
+} // namespace vellora
