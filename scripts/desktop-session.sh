@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# A throwaway desktop session for tests and the demo: Xvfb, openbox, a tray (trayer), a private
+# D-Bus session bus and a PulseAudio server with a null sink on a private socket, all with
+# temporary HOME and XDG folders and the fixture desktop entries.
+#
+#   desktop-session.sh start DIR        start everything; DIR/env holds what clients export
+#   desktop-session.sh stop DIR         stop everything started, by process id
+#   desktop-session.sh pulse-stop DIR   stop only the audio server (tests of its loss)
+#   desktop-session.sh pulse-start DIR  start the audio server again
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+cmd=${1:?usage: desktop-session.sh start|stop|pulse-stop|pulse-start DIR}
+dir=${2:?usage: desktop-session.sh start|stop|pulse-stop|pulse-start DIR}
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+
+log() { printf 'desktop: %s\n' "$*" >&2; }
+
+# Waits (bounded) until a command succeeds.
+wait_until() {
+  local what=$1 tries=$2; shift 2
+  for ((n = 0; n < tries; n++)); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  log "timed out waiting for $what"
+  return 1
+}
+
+remember() { echo "$1 $2" >>"$dir/pids"; }
+
+pid_of() { awk -v n="$1" '$1 == n { p = $2 } END { print p }' "$dir/pids" 2>/dev/null; }
+
+stop_pid() {
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for ((n = 0; n < 100; n++)); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.02
+  done
+  kill -9 "$pid" 2>/dev/null || true
+}
+
+start_pulse() {
+  # shellcheck disable=SC1091
+  source "$dir/env"
+  mkdir -p "$dir/pulse"
+  cat >"$dir/pulse/default.pa" <<PA
+load-module module-null-sink sink_name=vellora_null sink_properties=device.description=Vellora_Null
+load-module module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=1
+set-default-sink vellora_null
+PA
+  # --daemonize returns once the server is ready, so no waiting is needed afterwards.
+  pulseaudio --daemonize=yes -n -F "$dir/pulse/default.pa" --exit-idle-time=-1 \
+    --use-pid-file=yes --disallow-module-loading=no --log-target=file:"$dir/pulse/log" \
+    2>>"$dir/pulse/log"
+  remember pulse "$(cat "$XDG_RUNTIME_DIR/pulse/pid")"
+}
+
+stop_pulse() {
+  stop_pid "$(pid_of pulse)"
+  sed -i '/^pulse /d' "$dir/pids"
+}
+
+start() {
+  : >"$dir/pids"
+  mkdir -p "$dir"/{home,config,data/applications,cache,state}
+  mkdir -p -m 700 "$dir/run"
+  cp "$here"/fixtures/applications/*.desktop "$dir/data/applications/"
+
+  # Xvfb writes its display number to the descriptor once it accepts connections.
+  mkfifo "$dir/displayfd"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$dir/displayfd" \
+    >"$dir/xvfb.log" 2>&1 &
+  remember xvfb $!
+  local display
+  read -r -t 15 display <"$dir/displayfd" || { log "Xvfb did not start"; return 1; }
+  rm -f "$dir/displayfd"
+
+  cat >"$dir/env" <<ENV
+export DISPLAY=:$display
+export HOME=$dir/home
+export XDG_CONFIG_HOME=$dir/config
+export XDG_DATA_HOME=$dir/data
+export XDG_CACHE_HOME=$dir/cache
+export XDG_STATE_HOME=$dir/state
+export XDG_RUNTIME_DIR=$dir/run
+export XDG_DATA_DIRS=/usr/local/share:/usr/share
+export PULSE_SERVER=unix:$dir/pulse/native
+export VELLORA_DESKTOP_DIR=$dir
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
+ENV
+  # shellcheck disable=SC1091
+  source "$dir/env"
+
+  # The session bus forks only once it listens.
+  local bus
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+    --address="unix:path=$dir/run/bus")
+  remember dbus "$(sed -n 2p <<<"$bus")"
+  echo "export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+
+  openbox --sm-disable --startup "touch $dir/openbox.ready" >"$dir/openbox.log" 2>&1 &
+  remember openbox $!
+  wait_until openbox 200 test -e "$dir/openbox.ready"
+
+  trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+    --expand true --transparent false >"$dir/trayer.log" 2>&1 &
+  remember trayer $!
+  wait_until trayer 200 xdotool search --classname trayer
+
+  start_pulse
+  log "ready on :$display ($dir)"
+}
+
+stop() {
+  [ -f "$dir/pids" ] || return 0
+  # Stop in reverse order of starting.
+  tac "$dir/pids" | while read -r _ pid; do stop_pid "$pid"; done
+  : >"$dir/pids"
+}
+
+case $cmd in
+  start) start ;;
+  stop) stop ;;
+  pulse-stop) stop_pulse ;;
+  pulse-start) start_pulse ;;
+  *) log "unknown command $cmd"; exit 2 ;;
+esac
