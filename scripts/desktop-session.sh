@@ -32,12 +32,19 @@ remember() { echo "$1 $2" >>"$dir/pids"; }
 
 pid_of() { awk -v n="$1" '$1 == n { p = $2 } END { print p }' "$dir/pids" 2>/dev/null; }
 
+# Whether a process still runs (an exited child nobody has reaped yet does not).
+alive() {
+  local state
+  state=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
+}
+
 stop_pid() {
   local pid=$1
   [ -n "$pid" ] || return 0
   kill "$pid" 2>/dev/null || return 0
   for ((n = 0; n < 100; n++)); do
-    kill -0 "$pid" 2>/dev/null || return 0
+    alive "$pid" || return 0
     sleep 0.02
   done
   kill -9 "$pid" 2>/dev/null || true

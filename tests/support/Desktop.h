@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Helpers for tests that run inside the throwaway desktop session (scripts/with-desktop.sh).
+namespace desktop {
+
+inline QString sessionDir() {
+    return qEnvironmentVariable("VELLORA_DESKTOP_DIR");
+}
+
+// Runs a helper program with an argument list; its standard output, or nothing on failure.
+inline std::optional<QString> run(const QString& program, const QStringList& args,
+                                  int boundMs = 10000) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(boundMs) || p.exitStatus() != QProcess::NormalExit ||
+        p.exitCode() != 0) {
+        p.kill();
+        p.waitForFinished(1000);
+        return std::nullopt;
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+inline bool session(const QString& command) {
+    return run(QStringLiteral("bash"),
+               {QStringLiteral(VELLORA_SCRIPTS_DIR "/desktop-session.sh"), command, sessionDir()},
+               20000)
+        .has_value();
+}
+
+} // namespace desktop
