@@ -1,0 +1,107 @@
+#include "GioDesktopEntries.h"
+
+#include <QFileInfo>
+
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
+namespace vellora {
+
+namespace {
+
+QString fromUtf8(const char* text) {
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString iconText(GIcon* icon) {
+    if (!icon)
+        return {};
+    if (G_IS_THEMED_ICON(icon)) {
+        const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+        return names && names[0] ? fromUtf8(names[0]) : QString();
+    }
+    if (G_IS_FILE_ICON(icon)) {
+        GFile* file = g_file_icon_get_file(G_FILE_ICON(icon));
+        char* path = g_file_get_path(file);
+        QString result = fromUtf8(path);
+        g_free(path);
+        return result;
+    }
+    return {};
+}
+
+DesktopEntry entryOf(GDesktopAppInfo* info) {
+    GAppInfo* app = G_APP_INFO(info);
+    DesktopEntry e;
+    e.id = fromUtf8(g_app_info_get_id(app));
+    e.path = fromUtf8(g_desktop_app_info_get_filename(info));
+    e.name = fromUtf8(g_app_info_get_name(app));
+    e.icon = iconText(g_app_info_get_icon(app));
+    e.startupWmClass = fromUtf8(g_desktop_app_info_get_startup_wm_class(info));
+    e.executable = QFileInfo(fromUtf8(g_app_info_get_executable(app))).fileName();
+    e.shown = g_app_info_should_show(app);
+    return e;
+}
+
+} // namespace
+
+struct GioDesktopEntries::Impl {
+    GAppInfoMonitor* monitor = nullptr;
+    gulong handler = 0;
+    std::optional<QList<DesktopEntry>> kept;
+    std::optional<QString> fileManager;
+
+    static void onChanged(GAppInfoMonitor*, gpointer self) {
+        static_cast<Impl*>(self)->kept.reset();
+        static_cast<Impl*>(self)->fileManager.reset();
+    }
+};
+
+GioDesktopEntries::GioDesktopEntries() : d(std::make_unique<Impl>()) {
+    // The monitor reports changes of the applications folders through the GLib main context,
+    // which Qt's event loop runs.
+    d->monitor = g_app_info_monitor_get();
+    d->handler = g_signal_connect(d->monitor, "changed", G_CALLBACK(&Impl::onChanged), d.get());
+}
+
+GioDesktopEntries::~GioDesktopEntries() {
+    g_signal_handler_disconnect(d->monitor, d->handler);
+    g_object_unref(d->monitor);
+}
+
+void GioDesktopEntries::invalidate() {
+    d->kept.reset();
+    d->fileManager.reset();
+}
+
+std::optional<QList<DesktopEntry>> GioDesktopEntries::entries() {
+    if (d->kept)
+        return d->kept;
+    QList<DesktopEntry> result;
+    GList* all = g_app_info_get_all();
+    for (GList* it = all; it; it = it->next) {
+        if (G_IS_DESKTOP_APP_INFO(it->data))
+            result << entryOf(G_DESKTOP_APP_INFO(it->data));
+    }
+    g_list_free_full(all, g_object_unref);
+    d->kept = result;
+    return result;
+}
+
+QString GioDesktopEntries::defaultFileManagerId() {
+    if (d->fileManager)
+        return *d->fileManager;
+    QString id;
+    if (GAppInfo* app = g_app_info_get_default_for_type("inode/directory", FALSE)) {
+        id = fromUtf8(g_app_info_get_id(app));
+        g_object_unref(app);
+    }
+    d->fileManager = id;
+    return id;
+}
+
+} // namespace vellora

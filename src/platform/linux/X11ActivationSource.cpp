@@ -1,0 +1,171 @@
+#include "X11ActivationSource.h"
+
+#include "ApplicationResolver.h"
+#include "ProcessInfo.h"
+#include "X11Link.h"
+#include "core/Diagnostics.h"
+#include "platform/DesktopEntry.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace vellora {
+
+struct X11ActivationSource::Impl {
+    DesktopEntrySource& entries;
+    std::unique_ptr<X11Link> x;
+    std::unique_ptr<QSocketNotifier> notifier;
+    ApplicationResolver resolver;
+    uint32_t lastWindow = 0;    // the active window last seen
+    uint32_t pendingWindow = 0; // active, but not yet named: waiting for its WM_CLASS
+    int retryDelayMs = 500;
+    bool lossReported = false;
+    QTimer retry;
+
+    explicit Impl(DesktopEntrySource& e) : entries(e) {}
+
+    // Facts about a window; nothing when it vanished.
+    std::optional<WindowFacts> factsOf(uint32_t window) {
+        const auto wmClass = x->wmClass(window);
+        if (!wmClass)
+            return std::nullopt;
+        WindowFacts f;
+        f.wmInstance = wmClass->first;
+        f.wmClass = wmClass->second;
+        f.gtkApplicationId = x->textProperty(window, X11Link::GtkApplicationId).value_or(QString());
+        f.kdeDesktopFile = x->textProperty(window, X11Link::KdeDesktopFile).value_or(QString());
+        f.pid = x->windowPid(window);
+        f.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(f.pid));
+        f.exePath = proc::exePath(f.pid);
+        f.cmdline = proc::cmdline(f.pid);
+        return f;
+    }
+
+    static bool named(const WindowFacts& f) {
+        return !f.wmClass.isEmpty() || !f.wmInstance.isEmpty() || !f.gtkApplicationId.isEmpty() ||
+               !f.kdeDesktopFile.isEmpty();
+    }
+
+    std::optional<RunningApplication> resolve(const WindowFacts& facts) {
+        if (const auto list = entries.entries())
+            resolver.setEntries(*list, entries.defaultFileManagerId());
+        return resolver.resolve(facts);
+    }
+};
+
+X11ActivationSource::X11ActivationSource(DesktopEntrySource& entries, QObject* parent)
+    : ActivationSource(parent), d(std::make_unique<Impl>(entries)) {
+    d->retry.setSingleShot(true);
+    connect(&d->retry, &QTimer::timeout, this, &X11ActivationSource::connectToServer);
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+        // Replies read while waiting can carry events along; handle them before sleeping.
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { drain(false); });
+    }
+    connectToServer();
+    if (!isAvailable())
+        diag(QStringLiteral("activation: no X11 display; per-application volumes are not "
+                            "switched until one is available"));
+}
+
+X11ActivationSource::~X11ActivationSource() = default;
+
+bool X11ActivationSource::isAvailable() const {
+    return d->x != nullptr;
+}
+
+void X11ActivationSource::connectToServer() {
+    auto link = X11Link::open();
+    if (!link) {
+        d->retry.start(d->retryDelayMs);
+        d->retryDelayMs = std::min(d->retryDelayMs * 2, 30000);
+        return;
+    }
+    d->x = std::move(link);
+    d->retryDelayMs = 500;
+    if (d->lossReported) {
+        d->lossReported = false;
+        diag(QStringLiteral("activation: connected to the X server again"));
+    }
+    d->x->watchRoot();
+    d->notifier = std::make_unique<QSocketNotifier>(d->x->fd(), QSocketNotifier::Read);
+    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
+    d->lastWindow = 0;
+    d->pendingWindow = 0;
+}
+
+void X11ActivationSource::serverLost() {
+    d->notifier.reset();
+    d->x.reset();
+    if (!d->lossReported) {
+        d->lossReported = true;
+        diag(QStringLiteral("activation: lost the X server; retrying"));
+    }
+    d->retry.start(d->retryDelayMs);
+}
+
+void X11ActivationSource::drain(bool readSocket) {
+    if (!d->x)
+        return;
+    while (auto event = d->x->nextEvent(readSocket)) {
+        std::optional<RunningApplication> app;
+        if (event->activeWindowChanged)
+            app = activeWindowChanged();
+        else if (event->destroyed)
+            windowDestroyed(event->window);
+        else if (event->namingPropertyChanged && event->window == d->pendingWindow)
+            app = pendingWindowNamed();
+        if (app)
+            emit applicationActivated(*app);
+    }
+    if (d->x->hasError())
+        serverLost();
+}
+
+} // namespace vellora
+
+namespace vellora {
+
+std::optional<RunningApplication> X11ActivationSource::activeWindowChanged() {
+    const auto window = d->x->activeWindow();
+    if (!window || *window == d->lastWindow)
+        return std::nullopt; // unreadable, or a repeat
+    if (d->lastWindow)
+        d->x->unwatch(d->lastWindow);
+    d->lastWindow = *window;
+    d->pendingWindow = 0;
+    if (*window == 0)
+        return std::nullopt; // no active window: no application
+    // Watch it for its end: the server may hand its id to a later window.
+    d->x->watch(*window, false);
+    const auto facts = d->factsOf(*window);
+    if (!facts)
+        return std::nullopt; // the window vanished
+    if (Impl::named(*facts))
+        return d->resolve(*facts);
+    // Not named yet: watch its properties too, then look again, since its WM_CLASS may have
+    // arrived between the first read and the watch.
+    d->pendingWindow = *window;
+    d->x->watch(*window, true);
+    return pendingWindowNamed();
+}
+
+std::optional<RunningApplication> X11ActivationSource::pendingWindowNamed() {
+    const auto facts = d->factsOf(d->pendingWindow);
+    if (!facts || !Impl::named(*facts))
+        return std::nullopt;
+    d->x->watch(d->pendingWindow, false);
+    d->pendingWindow = 0;
+    return d->resolve(*facts);
+}
+
+void X11ActivationSource::windowDestroyed(uint32_t window) {
+    if (window == d->lastWindow)
+        d->lastWindow = 0;
+    if (window == d->pendingWindow)
+        d->pendingWindow = 0;
+}
+
+} // namespace vellora

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/ActivationSource.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace vellora {
+
+class DesktopEntrySource;
+
+// Activations on an X11 desktop: watches _NET_ACTIVE_WINDOW on the root window over a
+// connection of its own, and names the active window's application through the desktop entries.
+// Losing the X server is said once; the connection is then retried with a growing delay.
+class X11ActivationSource : public ActivationSource {
+    Q_OBJECT
+
+public:
+    explicit X11ActivationSource(DesktopEntrySource& entries, QObject* parent = nullptr);
+    ~X11ActivationSource() override;
+
+    bool isAvailable() const override;
+
+private:
+    struct Impl;
+    void connectToServer();
+    void serverLost();
+    void drain(bool readSocket);
+    std::optional<RunningApplication> activeWindowChanged();
+    std::optional<RunningApplication> pendingWindowNamed();
+    void windowDestroyed(uint32_t window);
+
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace vellora

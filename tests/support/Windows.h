@@ -1,0 +1,40 @@
+#pragma once
+
+#include "support/Desktop.h"
+
+#include <QProcess>
+#include <memory>
+#include <vector>
+
+// X clients started by a test, and the windows they show; all are ended with the test.
+class TestWindows {
+public:
+    ~TestWindows() {
+        for (auto& p : clients_) {
+            p->kill();
+            p->waitForFinished(2000);
+        }
+    }
+
+    // Starts a client and returns the id of its window (found by WM_CLASS class), or empty.
+    QString start(const QString& program, const QStringList& args, const QString& wmClass) {
+        auto p = std::make_unique<QProcess>();
+        p->start(program, args);
+        if (!p->waitForStarted(5000))
+            return {};
+        clients_.push_back(std::move(p));
+        return desktop::run("xdotool", {"search", "--sync", "--class", "^" + wmClass + "$"}, 10000)
+            .value_or(QString())
+            .section('\n', 0, 0)
+            .trimmed();
+    }
+
+    QProcess* last() const { return clients_.empty() ? nullptr : clients_.back().get(); }
+
+    static bool activate(const QString& window) {
+        return desktop::run("xdotool", {"windowactivate", "--sync", window}).has_value();
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> clients_;
+};
