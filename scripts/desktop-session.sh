@@ -76,6 +76,7 @@ start() {
   mkdir -p "$dir"/{home,config,data/applications,cache,state}
   mkdir -p -m 700 "$dir/run"
   cp "$here"/fixtures/applications/*.desktop "$dir/data/applications/"
+  cp "$here"/fixtures/config/mimeapps.list "$dir/config/"
 
   # Xvfb writes its display number to the descriptor once it accepts connections.
   mkfifo "$dir/displayfd"
