@@ -1,0 +1,42 @@
+#include "LinuxWorkspace.h"
+
+#include "ProcessInfo.h"
+#include "core/Bundle.h"
+
+#include <QDesktopServices>
+#include <QHash>
+#include <QProcess>
+
+namespace vellora {
+
+QList<RunningProcess> LinuxWorkspace::runningApplications() {
+    QList<RunningProcess> result;
+    QHash<QString, std::optional<QString>> identifiers; // per executable, read once per call
+    for (const qint64 pid : proc::userProcesses()) {
+        RunningProcess p;
+        p.pid = pid;
+        p.executable = proc::exePath(pid);
+        if (p.executable.isEmpty())
+            continue; // kernel threads, or gone meanwhile
+        auto it = identifiers.find(p.executable);
+        if (it == identifiers.end()) {
+            std::optional<QString> id;
+            if (const auto bundle = Bundle::containing(p.executable)) {
+                if (const QString text = bundle->bundleIdentifier(); !text.isEmpty())
+                    id = text;
+            }
+            it = identifiers.insert(p.executable, id);
+        }
+        p.bundleIdentifier = *it;
+        result << p;
+    }
+    return result;
+}
+
+bool LinuxWorkspace::launchApplication(const QString& executable, const QStringList& args) {
+    return QProcess::startDetached(executable, args);
+}
+
+bool LinuxWorkspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+} // namespace vellora
