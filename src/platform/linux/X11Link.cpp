@@ -1,25 +1,17 @@
 #include "X11Link.h"
 
-#include <QDeadlineTimer>
+#include "XcbReply.h"
+
 #include <QList>
 
-#include <cstdlib>
 #include <cstring>
-#include <poll.h>
 #include <xcb/res.h>
-#include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
-#include <xcb/xcbext.h>
 
 namespace vellora {
 
 namespace {
-constexpr int kReplyBoundMs = 1000;
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T> using Owned = std::unique_ptr<T, FreeDeleter>;
+using xcb::Owned;
 } // namespace
 
 struct X11Link::Impl {
@@ -36,24 +28,8 @@ struct X11Link::Impl {
             xcb_disconnect(conn);
     }
 
-    // Waits for the reply to a request, bounded; nothing on error, time-out or loss.
     template <class Reply> Owned<Reply> reply(unsigned int sequence) {
-        xcb_flush(conn);
-        const QDeadlineTimer deadline(kReplyBoundMs);
-        for (;;) {
-            void* answer = nullptr;
-            xcb_generic_error_t* error = nullptr;
-            if (xcb_poll_for_reply(conn, sequence, &answer, &error)) {
-                std::free(error);
-                return Owned<Reply>(static_cast<Reply*>(answer));
-            }
-            if (xcb_connection_has_error(conn) || deadline.hasExpired()) {
-                xcb_discard_reply(conn, sequence);
-                return nullptr;
-            }
-            pollfd p{xcb_get_file_descriptor(conn), POLLIN, 0};
-            ::poll(&p, 1, int(deadline.remainingTime()));
-        }
+        return xcb::reply<Reply>(conn, sequence);
     }
 
     xcb_atom_t intern(const char* name) {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+namespace vellora {
+
+// Mouse presses delivered to other applications, seen from outside them.
+class GlobalMouseMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~GlobalMouseMonitor() override = default;
+
+    // Whether presses themselves are seen (otherwise losing activation stands in for them).
+    virtual bool seesPresses() const = 0;
+    // Starts reporting presses; starting a running monitor changes nothing.
+    virtual void start() = 0;
+    // Stops reporting presses; stopping a stopped monitor changes nothing.
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+
+signals:
+    // A press outside this program's windows: button 1 left, 2 middle, 3 right; 0 when the
+    // press is only known because this program lost activation.
+    void pressed(int button, const QPoint& globalPos);
+};
+
+} // namespace vellora

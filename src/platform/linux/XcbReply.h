@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDeadlineTimer>
+
+#include <cstdlib>
+#include <memory>
+#include <poll.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+
+namespace vellora::xcb {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T> using Owned = std::unique_ptr<T, FreeDeleter>;
+
+// Waits for the reply to a request, at most boundMs; nothing on error, time-out or a lost
+// connection. Events that arrive meanwhile stay queued for xcb_poll_for_queued_event.
+template <class Reply>
+Owned<Reply> reply(xcb_connection_t* conn, unsigned int sequence, int boundMs = 1000) {
+    xcb_flush(conn);
+    const QDeadlineTimer deadline(boundMs);
+    for (;;) {
+        void* answer = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(conn, sequence, &answer, &error)) {
+            std::free(error);
+            return Owned<Reply>(static_cast<Reply*>(answer));
+        }
+        if (xcb_connection_has_error(conn) || deadline.hasExpired()) {
+            xcb_discard_reply(conn, sequence);
+            return nullptr;
+        }
+        pollfd p{xcb_get_file_descriptor(conn), POLLIN, 0};
+        ::poll(&p, 1, int(deadline.remainingTime()));
+    }
+}
+
+} // namespace vellora::xcb

@@ -1,0 +1,74 @@
+// The global mouse monitor on a real X server: XTEST clicks from xdotool.
+#include "platform/linux/X11MouseMonitor.h"
+#include "support/Desktop.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QWidget>
+#include <QtTest>
+
+using namespace vellora;
+
+namespace {
+
+bool clickAt(int x, int y, int button = 1) {
+    return desktop::run("xdotool", {"mousemove", QString::number(x), QString::number(y),
+                                    "click", QString::number(button)})
+        .has_value();
+}
+
+} // namespace
+
+class TestMouseMonitor : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    }
+
+    void seesClicksElsewhereOnly() {
+        X11MouseMonitor monitor;
+        QVERIFY(monitor.seesPresses());
+        QSignalSpy spy(&monitor, &GlobalMouseMonitor::pressed);
+
+        QWidget own;
+        own.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+        own.setGeometry(600, 300, 200, 150);
+        own.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&own));
+
+        // Not running: nothing is reported.
+        QVERIFY(clickAt(100, 100));
+        QTest::qWait(200);
+        QCOMPARE(spy.size(), 0);
+
+        monitor.start();
+        monitor.start(); // starting twice installs nothing more
+        QVERIFY(clickAt(100, 100));
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.at(0).at(0).toInt(), 1);
+        QCOMPARE(spy.at(0).at(1).toPoint(), QPoint(100, 100));
+
+        QVERIFY(clickAt(120, 110, 3));
+        QTRY_COMPARE(spy.size(), 2);
+        QCOMPARE(spy.at(1).at(0).toInt(), 3);
+
+        // Inside this program's own window: not delivered. A wheel step is not a press.
+        QVERIFY(clickAt(700, 350));
+        QVERIFY(clickAt(100, 100, 4));
+        QVERIFY(clickAt(130, 130));
+        QTRY_COMPARE(spy.size(), 3);
+        QCOMPARE(spy.at(2).at(1).toPoint(), QPoint(130, 130));
+
+        monitor.stop();
+        monitor.stop();
+        QVERIFY(clickAt(100, 100));
+        QTest::qWait(200);
+        QCOMPARE(spy.size(), 3);
+    }
+};
+
+QTEST_MAIN(TestMouseMonitor)
+#include "test_mouse_monitor.moc"
