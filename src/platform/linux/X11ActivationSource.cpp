@@ -65,9 +65,6 @@ X11ActivationSource::X11ActivationSource(DesktopEntrySource& entries, QObject* p
                 [this] { drain(false); });
     }
     connectToServer();
-    if (!isAvailable())
-        diag(QStringLiteral("activation: no X11 display; per-application volumes are not "
-                            "switched until one is available"));
 }
 
 X11ActivationSource::~X11ActivationSource() = default;

@@ -1,0 +1,73 @@
+// The whole road: a real activation in the test desktop drives the volume switch, which drives
+// the real audio server.
+#include "core/AppVolumeTable.h"
+#include "core/MusicPlayerCheck.h"
+#include "core/VolumeSwitch.h"
+#include "platform/Platform.h"
+#include "support/TempDefaults.h"
+#include "support/Windows.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace vellora;
+
+namespace {
+
+int sinkPercent() {
+    const QString out =
+        desktop::run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or(QString());
+    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
+    const auto m = re.match(out);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+class TestWholeRoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+    }
+
+    void activationDrivesTheSink() {
+        Platform platform = createPlatform();
+        QVERIFY2(platform.missing.isEmpty(), qPrintable(platform.missing.join(' ')));
+
+        TempDefaults store;
+        AppVolumeTable table(*store.defaults);
+        table.putEntry("30", "Alpha");
+        table.putEntry("80", "Finder");
+        MusicPlayerCheck players(*store.defaults, platform.musicPlayers.get());
+        VolumeSwitch volumeSwitch(table, *platform.volume, players);
+        QObject::connect(
+            platform.activations.get(), &ActivationSource::applicationActivated,
+            [&](const RunningApplication& app) { volumeSwitch.setPreviousApplication(app); });
+
+        TestWindows windows;
+        const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
+        const QString alpha = windows.start("xterm", {"-class", "Alpha"}, "Alpha");
+        const QString files = windows.start("xterm", {"-class", "VelloraFiles"}, "VelloraFiles");
+        QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !files.isEmpty());
+        QVERIFY(TestWindows::activate(beta));
+        QTRY_VERIFY(volumeSwitch.atualApp().has_value());
+
+        QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "55%"}));
+        QVERIFY(TestWindows::activate(alpha));
+        QTRY_COMPARE(sinkPercent(), 30);
+        QVERIFY(volumeSwitch.mudou());
+
+        // The file manager's windows are the Finder's.
+        QVERIFY(TestWindows::activate(files));
+        QTRY_COMPARE(sinkPercent(), 80);
+
+        QVERIFY(TestWindows::activate(beta));
+        QTRY_COMPARE(sinkPercent(), 55);
+        QVERIFY(!volumeSwitch.mudou());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWholeRoad)
+#include "test_whole_road.moc"
