@@ -21,7 +21,9 @@ std::optional<Bundle> Bundle::containing(const QString& executablePath) {
     return Bundle(dir.absolutePath());
 }
 
-std::optional<Bundle> Bundle::main() { return containing(QCoreApplication::applicationFilePath()); }
+std::optional<Bundle> Bundle::main() {
+    return containing(QCoreApplication::applicationFilePath());
+}
 
 QVariantMap Bundle::infoDictionary() const {
     return readInfoPlist(path_ + QStringLiteral("/Contents/Info.plist"));

@@ -52,8 +52,9 @@ private slots:
                                         << "Alpha";
         QTest::newRow("desktop-file id") << "xterm" << QStringList{"-class", "gamma"} << "gamma"
                                          << "Gamma Writer";
-        QTest::newRow("default file manager") << "xterm" << QStringList{"-class", "VelloraFiles"}
-                                              << "VelloraFiles" << "Finder";
+        QTest::newRow("default file manager")
+            << "xterm" << QStringList{"-class", "VelloraFiles"} << "VelloraFiles"
+            << "Finder";
         QTest::newRow("WM_CLASS only") << "xmessage" << QStringList{"hello"} << "Xmessage"
                                        << "Xmessage";
     }

@@ -83,21 +83,26 @@ private slots:
         QTest::addColumn<QString>("name"); // "<absent>": not listed at all
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QString>("folder");
-        QTest::newRow("user folder wins") << "dup.desktop" << "Home Dup" << true << "home";
-        QTest::newRow("first system folder wins") << "twice.desktop" << "First Twice" << true
-                                                  << "first";
-        QTest::newRow("Hidden removes the id") << "gone.desktop" << "<absent>" << false << "";
-        QTest::newRow("NoDisplay: known, not shown") << "nodisplay.desktop" << "Quiet" << false
-                                                     << "first";
-        QTest::newRow("OnlyShowIn this desktop") << "only-here.desktop" << "Only Here" << true
-                                                 << "first";
-        QTest::newRow("OnlyShowIn another desktop") << "only-kde.desktop" << "Only KDE" << false
-                                                    << "first";
-        QTest::newRow("NotShowIn this desktop") << "not-here.desktop" << "Not Here" << false
-                                                << "first";
-        QTest::newRow("TryExec missing") << "tryexec.desktop" << "<absent>" << false << "";
-        QTest::newRow("localized name") << "german.desktop" << "Rechner" << true << "first";
-        QTest::newRow("subfolder id") << "vendor-sub.desktop" << "Sub Folder" << true << "first";
+        QTest::newRow("user folder wins") << "dup.desktop"
+                                          << "Home Dup" << true << "home";
+        QTest::newRow("first system folder wins") << "twice.desktop"
+                                                  << "First Twice" << true << "first";
+        QTest::newRow("Hidden removes the id") << "gone.desktop"
+                                               << "<absent>" << false << "";
+        QTest::newRow("NoDisplay: known, not shown") << "nodisplay.desktop"
+                                                     << "Quiet" << false << "first";
+        QTest::newRow("OnlyShowIn this desktop") << "only-here.desktop"
+                                                 << "Only Here" << true << "first";
+        QTest::newRow("OnlyShowIn another desktop") << "only-kde.desktop"
+                                                    << "Only KDE" << false << "first";
+        QTest::newRow("NotShowIn this desktop") << "not-here.desktop"
+                                                << "Not Here" << false << "first";
+        QTest::newRow("TryExec missing") << "tryexec.desktop"
+                                         << "<absent>" << false << "";
+        QTest::newRow("localized name") << "german.desktop"
+                                        << "Rechner" << true << "first";
+        QTest::newRow("subfolder id") << "vendor-sub.desktop"
+                                      << "Sub Folder" << true << "first";
     }
     void visibility() {
         QFETCH(QString, id);

@@ -12,8 +12,8 @@ using namespace vellora;
 namespace {
 
 bool clickAt(int x, int y, int button = 1) {
-    return desktop::run("xdotool", {"mousemove", QString::number(x), QString::number(y),
-                                    "click", QString::number(button)})
+    return desktop::run("xdotool", {"mousemove", QString::number(x), QString::number(y), "click",
+                                    QString::number(button)})
         .has_value();
 }
 

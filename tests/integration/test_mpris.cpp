@@ -29,7 +29,9 @@ class TestMpris : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh"); }
+    void initTestCase() {
+        QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+    }
 
     void cleanup() {
         for (auto& p : players) {

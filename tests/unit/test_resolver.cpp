@@ -51,43 +51,142 @@ private slots:
         QTest::addColumn<QString>("exe");
         QTest::addColumn<QString>("name");     // "<none>": no application
         QTest::addColumn<QString>("bundleId"); // "": none
-        QTest::newRow("GTK application id") << "org.example.Editor" << "" << "" << "x" << "Quill"
-                                            << "" << "Editor" << "org.example.Editor";
-        QTest::newRow("KDE desktop file") << "" << "brightpad" << "" << "QuillMain" << "" << ""
-                                          << "Brightpad" << "brightpad";
-        QTest::newRow("KDE desktop file as a path")
-            << "" << "/usr/share/applications/brightpad.desktop" << "" << "" << "" << ""
-            << "Brightpad" << "brightpad";
-        QTest::newRow("sandbox before WM_CLASS") << "" << "" << "firefox_firefox.desktop"
-                                                 << "Navigator" << "firefox" << "" << "Firefox (Snap)"
+        QTest::newRow("GTK application id") << "org.example.Editor"
+                                            << ""
+                                            << ""
+                                            << "x"
+                                            << "Quill"
+                                            << ""
+                                            << "Editor"
+                                            << "org.example.Editor";
+        QTest::newRow("KDE desktop file") << ""
+                                          << "brightpad"
+                                          << ""
+                                          << "QuillMain"
+                                          << ""
+                                          << ""
+                                          << "Brightpad"
+                                          << "brightpad";
+        QTest::newRow("KDE desktop file as a path") << ""
+                                                    << "/usr/share/applications/brightpad.desktop"
+                                                    << ""
+                                                    << ""
+                                                    << ""
+                                                    << ""
+                                                    << "Brightpad"
+                                                    << "brightpad";
+        QTest::newRow("sandbox before WM_CLASS") << ""
+                                                 << ""
+                                                 << "firefox_firefox.desktop"
+                                                 << "Navigator"
+                                                 << "firefox"
+                                                 << ""
+                                                 << "Firefox (Snap)"
                                                  << "firefox_firefox";
-        QTest::newRow("StartupWMClass by instance") << "" << "" << "" << "QuillMain" << "Other"
-                                                    << "" << "Quillnote" << "quill";
-        QTest::newRow("StartupWMClass by class") << "" << "" << "" << "quill" << "QuillMain" << ""
-                                                 << "Quillnote" << "quill";
-        QTest::newRow("StartupWMClass before id") << "" << "" << "" << "brightpad" << "QuillMain"
-                                                  << "" << "Quillnote" << "quill";
-        QTest::newRow("id equals class") << "" << "" << "" << "main" << "brightpad" << ""
-                                         << "Brightpad" << "brightpad";
-        QTest::newRow("id equals class, case folded") << "" << "" << "" << "" << "mixed" << ""
-                                                      << "Mixed Case" << "Mixed";
-        QTest::newRow("reverse-DNS suffix") << "" << "" << "" << "Navigator" << "Firefox" << ""
-                                            << "Firefox" << "org.mozilla.firefox";
-        QTest::newRow("executable") << "" << "" << "" << "w" << "Unknown" << "/opt/q/quill"
-                                    << "Quillnote" << "quill";
-        QTest::newRow("WM_CLASS as a last resort") << "" << "" << "" << "term" << "XTerm"
-                                                   << "/usr/bin/xterm" << "XTerm" << "";
-        QTest::newRow("instance when no class") << "" << "" << "" << "lonely" << "" << ""
-                                                << "lonely" << "";
-        QTest::newRow("nothing known") << "" << "" << "" << "" << "" << "" << "<none>" << "";
-        QTest::newRow("default file manager is Finder") << "org.gnome.Nautilus" << "" << "" << ""
-                                                        << "" << "" << "Finder"
+        QTest::newRow("StartupWMClass by instance") << ""
+                                                    << ""
+                                                    << ""
+                                                    << "QuillMain"
+                                                    << "Other"
+                                                    << ""
+                                                    << "Quillnote"
+                                                    << "quill";
+        QTest::newRow("StartupWMClass by class") << ""
+                                                 << ""
+                                                 << ""
+                                                 << "quill"
+                                                 << "QuillMain"
+                                                 << ""
+                                                 << "Quillnote"
+                                                 << "quill";
+        QTest::newRow("StartupWMClass before id") << ""
+                                                  << ""
+                                                  << ""
+                                                  << "brightpad"
+                                                  << "QuillMain"
+                                                  << ""
+                                                  << "Quillnote"
+                                                  << "quill";
+        QTest::newRow("id equals class") << ""
+                                         << ""
+                                         << ""
+                                         << "main"
+                                         << "brightpad"
+                                         << ""
+                                         << "Brightpad"
+                                         << "brightpad";
+        QTest::newRow("id equals class, case folded") << ""
+                                                      << ""
+                                                      << ""
+                                                      << ""
+                                                      << "mixed"
+                                                      << ""
+                                                      << "Mixed Case"
+                                                      << "Mixed";
+        QTest::newRow("reverse-DNS suffix") << ""
+                                            << ""
+                                            << ""
+                                            << "Navigator"
+                                            << "Firefox"
+                                            << ""
+                                            << "Firefox"
+                                            << "org.mozilla.firefox";
+        QTest::newRow("executable") << ""
+                                    << ""
+                                    << ""
+                                    << "w"
+                                    << "Unknown"
+                                    << "/opt/q/quill"
+                                    << "Quillnote"
+                                    << "quill";
+        QTest::newRow("WM_CLASS as a last resort") << ""
+                                                   << ""
+                                                   << ""
+                                                   << "term"
+                                                   << "XTerm"
+                                                   << "/usr/bin/xterm"
+                                                   << "XTerm"
+                                                   << "";
+        QTest::newRow("instance when no class") << ""
+                                                << ""
+                                                << ""
+                                                << "lonely"
+                                                << ""
+                                                << ""
+                                                << "lonely"
+                                                << "";
+        QTest::newRow("nothing known") << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << ""
+                                       << "<none>"
+                                       << "";
+        QTest::newRow("default file manager is Finder") << "org.gnome.Nautilus"
+                                                        << ""
+                                                        << ""
+                                                        << ""
+                                                        << ""
+                                                        << ""
+                                                        << "Finder"
                                                         << "org.gnome.Nautilus";
-        QTest::newRow("first entry wins") << "" << "" << "" << "" << "Shared" << "" << "First"
+        QTest::newRow("first entry wins") << ""
+                                          << ""
+                                          << ""
+                                          << ""
+                                          << "Shared"
+                                          << ""
+                                          << "First"
                                           << "first";
-        QTest::newRow("unknown application id falls through")
-            << "org.unknown.App" << "" << "" << "" << "brightpad" << "" << "Brightpad"
-            << "brightpad";
+        QTest::newRow("unknown application id falls through") << "org.unknown.App"
+                                                              << ""
+                                                              << ""
+                                                              << ""
+                                                              << "brightpad"
+                                                              << ""
+                                                              << "Brightpad"
+                                                              << "brightpad";
     }
     void resolve() {
         QFETCH(QString, gtk);
@@ -133,8 +232,10 @@ private slots:
         QTest::newRow("snap with dashes") << "0::/user.slice/snap.code-insiders.code-insiders-"
                                              "1234.scope\n"
                                           << "code-insiders_code-insiders.desktop";
-        QTest::newRow("plain session") << "0::/user.slice/user-1000.slice/session-2.scope\n" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain session") << "0::/user.slice/user-1000.slice/session-2.scope\n"
+                                       << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void sandboxFromCgroup() {
         QFETCH(QString, cgroup);

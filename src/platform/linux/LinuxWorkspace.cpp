@@ -37,6 +37,8 @@ bool LinuxWorkspace::launchApplication(const QString& executable, const QStringL
     return QProcess::startDetached(executable, args);
 }
 
-bool LinuxWorkspace::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool LinuxWorkspace::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 } // namespace vellora

@@ -15,18 +15,20 @@ const QString kProxy = QStringLiteral("org.mpris.MediaPlayer2.playerctld");
 
 MprisPlayers::MprisPlayers(std::chrono::milliseconds bound) : boundMs_(int(bound.count())) {}
 
-bool MprisPlayers::isAvailable() const { return QDBusConnection::sessionBus().isConnected(); }
+bool MprisPlayers::isAvailable() const {
+    return QDBusConnection::sessionBus().isConnected();
+}
 
 QStringList MprisPlayers::runningPlayers() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return {};
-    const QDBusMessage reply = bus.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                       QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"),
-                                       QStringLiteral("ListNames")),
-        QDBus::Block, boundMs_);
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                QStringLiteral("/org/freedesktop/DBus"),
+                                                QStringLiteral("org.freedesktop.DBus"),
+                                                QStringLiteral("ListNames")),
+                 QDBus::Block, boundMs_);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return {};
     QStringList players;

@@ -68,8 +68,8 @@ X11MouseMonitor::X11MouseMonitor(QObject* parent)
     d->xi2 = d->open();
     if (!d->xi2)
         return;
-    d->notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->conn),
-                                                    QSocketNotifier::Read);
+    d->notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->conn), QSocketNotifier::Read);
     connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
@@ -78,8 +78,12 @@ X11MouseMonitor::X11MouseMonitor(QObject* parent)
 
 X11MouseMonitor::~X11MouseMonitor() = default;
 
-bool X11MouseMonitor::seesPresses() const { return d->xi2; }
-bool X11MouseMonitor::isRunning() const { return d->running; }
+bool X11MouseMonitor::seesPresses() const {
+    return d->xi2;
+}
+bool X11MouseMonitor::isRunning() const {
+    return d->running;
+}
 
 void X11MouseMonitor::start() {
     if (d->running)
