@@ -3,6 +3,7 @@
 #include "support/Desktop.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
@@ -35,36 +36,44 @@ private slots:
 
         QWidget own;
         own.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
-        own.setGeometry(600, 300, 200, 150);
+        own.resize(200, 150);
         own.show();
         QVERIFY(QTest::qWaitForWindowExposed(&own));
+        // Wherever the window manager put it: a point inside, and points well away from it.
+        const QRect mine = own.frameGeometry();
+        const QPoint inside = mine.center();
+        const QRect screen = own.screen()->geometry();
+        const QPoint away(mine.center().x() < screen.center().x() ? screen.right() - 60 : 60,
+                          mine.center().y() < screen.center().y() ? screen.bottom() - 60 : 60);
+        const QPoint near = away + QPoint(20, 10);
+        QVERIFY(!mine.contains(away) && !mine.contains(near));
 
         // Not running: nothing is reported.
-        QVERIFY(clickAt(100, 100));
+        QVERIFY(clickAt(away.x(), away.y()));
         QTest::qWait(200);
         QCOMPARE(spy.size(), 0);
 
         monitor.start();
         monitor.start(); // starting twice installs nothing more
-        QVERIFY(clickAt(100, 100));
+        QVERIFY(clickAt(away.x(), away.y()));
         QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.at(0).at(0).toInt(), 1);
-        QCOMPARE(spy.at(0).at(1).toPoint(), QPoint(100, 100));
+        QCOMPARE(spy.at(0).at(1).toPoint(), away);
 
-        QVERIFY(clickAt(120, 110, 3));
+        QVERIFY(clickAt(near.x(), near.y(), 3));
         QTRY_COMPARE(spy.size(), 2);
         QCOMPARE(spy.at(1).at(0).toInt(), 3);
 
         // Inside this program's own window: not delivered. A wheel step is not a press.
-        QVERIFY(clickAt(700, 350));
-        QVERIFY(clickAt(100, 100, 4));
-        QVERIFY(clickAt(130, 130));
+        QVERIFY(clickAt(inside.x(), inside.y()));
+        QVERIFY(clickAt(away.x(), away.y(), 4));
+        QVERIFY(clickAt(near.x(), near.y()));
         QTRY_COMPARE(spy.size(), 3);
-        QCOMPARE(spy.at(2).at(1).toPoint(), QPoint(130, 130));
+        QCOMPARE(spy.at(2).at(1).toPoint(), near);
 
         monitor.stop();
         monitor.stop();
-        QVERIFY(clickAt(100, 100));
+        QVERIFY(clickAt(away.x(), away.y()));
         QTest::qWait(200);
         QCOMPARE(spy.size(), 3);
     }

@@ -53,7 +53,8 @@ struct X11MouseMonitor::Impl {
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
                on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS) : 0u};
         xcb_input_xi_select_events(conn, root, 1, &mask.head);
-        xcb_flush(conn);
+        // A round trip: once start() returns, the server delivers what it selected.
+        xcb::reply<xcb_get_input_focus_reply_t>(conn, xcb_get_input_focus(conn).sequence);
     }
 
     QPoint pointer() {
