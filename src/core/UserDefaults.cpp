@@ -3,13 +3,13 @@
 #include "Diagnostics.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace vellora {
 
 UserDefaults::UserDefaults()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QStringLiteral("Vellora"), QStringLiteral("Vellora"))) {
-}
+    : UserDefaults(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                   QStringLiteral("/Vellora/Vellora.conf")) {}
 
 UserDefaults::UserDefaults(const QString& filePath)
     : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}

@@ -1,0 +1,73 @@
+#include "Apps.h"
+
+#include "platform/DesktopEntry.h"
+
+#include <QCollator>
+
+namespace vellora {
+
+namespace {
+
+bool isAscii(const QString& s) {
+    for (const QChar c : s) {
+        if (c.unicode() > 0x7f)
+            return false;
+    }
+    return true;
+}
+
+int compareNames(const QString& a, const QString& b) {
+    if (isAscii(a) && isAscii(b))
+        return QString::compare(a, b, Qt::CaseSensitive);
+    static const QCollator collator(QLocale::c());
+    return collator.compare(a, b);
+}
+
+} // namespace
+
+QString displayName(const QString& name) {
+    QString last = name.section(QLatin1Char('/'), -1);
+    last.remove(QStringLiteral(".app"));
+    return last;
+}
+
+QString displayName(const Apps& app) {
+    return app.shownName.isEmpty() ? displayName(app.name) : app.shownName;
+}
+
+bool catalogueLess(const Apps& a, const Apps& b) {
+    const bool aFinder = a.name == Apps::kFinder;
+    const bool bFinder = b.name == Apps::kFinder;
+    if (aFinder != bFinder)
+        return bFinder;
+    if (const int byName = compareNames(displayName(a), displayName(b)); byName != 0)
+        return byName < 0;
+    return a.name < b.name;
+}
+
+bool matchesSearch(const Apps& app, const QString& text) {
+    const QString needle = text.toLower();
+    return app.name.toLower().contains(needle) || app.shownName.toLower().contains(needle);
+}
+
+std::optional<QList<Apps>> scanCatalogue(DesktopEntrySource& entries) {
+    const auto listed = entries.entries();
+    if (!listed)
+        return std::nullopt;
+    const QString fileManager = entries.defaultFileManagerId();
+    QList<Apps> catalogue;
+    catalogue.reserve(listed->size() + 1);
+    QString managerIcon;
+    for (const DesktopEntry& e : *listed) {
+        if (!fileManager.isEmpty() && e.id == fileManager) {
+            managerIcon = e.icon;
+            continue;
+        }
+        if (e.shown)
+            catalogue << Apps{e.path, e.name, e.icon};
+    }
+    catalogue << Apps{Apps::kFinder, QString(), managerIcon};
+    return catalogue;
+}
+
+} // namespace vellora

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Apps.h"
+#include "platform/RunningApplication.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace Ui {
+class QuotesViewController;
+}
+
+namespace vellora {
+
+class ActivationSource;
+class AppListView;
+class AppVolumeTable;
+class DesktopEntrySource;
+class EventMonitor;
+class GlobalMouseMonitor;
+class ListNavigation;
+class MusicPlayerCheck;
+class MusicPlayerSource;
+class NavigationFilter;
+class OptionsMenu;
+class UserDefaults;
+class VolumeControl;
+class VolumeEditor;
+class VolumeSwitch;
+
+// The content of the main popover and the host of the list, the editor, the options menu and
+// the volume switch. Its view is built from the form "QuotesViewController" when first asked
+// for; loading it wires the switch to activations and the list to "atu".
+class QuotesViewController : public QObject {
+    Q_OBJECT
+
+public:
+    struct Services {
+        UserDefaults& defaults;
+        VolumeControl& volume;
+        DesktopEntrySource& entries;
+        GlobalMouseMonitor& mouse;
+        ActivationSource* activations = nullptr; // none when the session has no way to tell
+        MusicPlayerSource* players = nullptr;
+        std::function<void()> quit;
+    };
+
+    explicit QuotesViewController(Services services, QObject* parent = nullptr);
+    ~QuotesViewController() override;
+
+    QWidget* view();
+    bool isViewLoaded() const { return view_ != nullptr; }
+
+    void fet();
+    void fetchLog();
+    void performX();
+    void coix();
+    void setPreviousApplication(const RunningApplication& application);
+    void showsy(QAbstractButton* sender);
+    void closePopover();
+    void resetAll();
+    void openMenu();
+    void newMenu();
+
+    // Outlets.
+    QWidget* theView() const;
+    QWidget* outroView() const;
+    QLineEdit* searchController() const;
+    QToolButton* configButton() const;
+
+    // Parts, for the shell and for tests.
+    AppListView& list() const { return *list_; }
+    ListNavigation& navigation() const { return *navigation_; }
+    VolumeEditor& editor() const { return *editor_; }
+    OptionsMenu& menu() const { return *menu_; }
+    VolumeSwitch& volumeSwitch() const { return *switch_; }
+    AppVolumeTable& table() const { return *table_; }
+    EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
+
+private:
+    void viewDidLoad();
+    void scanCatalogue();
+
+    Services services_;
+    std::unique_ptr<AppVolumeTable> table_;
+    std::unique_ptr<MusicPlayerCheck> playerCheck_;
+    std::unique_ptr<VolumeSwitch> switch_;
+    std::unique_ptr<Ui::QuotesViewController> ui_;
+    std::unique_ptr<QWidget> view_;
+    std::unique_ptr<AppListView> list_;
+    std::unique_ptr<ListNavigation> navigation_;
+    std::unique_ptr<NavigationFilter> navigationFilter_;
+    std::unique_ptr<VolumeEditor> editor_;
+    std::unique_ptr<OptionsMenu> menu_;
+    std::unique_ptr<EventMonitor> eventMonitor_;
+};
+
+} // namespace vellora

@@ -1,0 +1,101 @@
+#include "OptionsMenu.h"
+
+#include "Popover.h"
+#include "core/UserDefaults.h"
+
+namespace vellora {
+
+OptionsMenu::OptionsMenu(UserDefaults& defaults, Hooks hooks, QObject* parent)
+    : QObject(parent), defaults_(defaults), hooks_(std::move(hooks)) {}
+
+QString OptionsMenu::title(const QString& words, bool on) {
+    return (on ? QStringLiteral("\u2713") : QStringLiteral("   ")) + words;
+}
+
+void OptionsMenu::openMenu(const QPoint& at) {
+    newMenu();
+    menux_.popup(at);
+}
+
+void OptionsMenu::newMenu() {
+    if (hooks_.replaceEditorMonitor)
+        hooks_.replaceEditorMonitor();
+    menux_.clear();
+
+    const bool login = defaults_.ensureBool(UserDefaults::kLogin);
+    const bool hide = defaults_.ensureBool(UserDefaults::kHide);
+    Popover::setActivationPolicy(hide ? Popover::ActivationPolicy::Accessory
+                                      : Popover::ActivationPolicy::Regular);
+    const bool itunes = defaults_.ensureBool(UserDefaults::kItunes);
+
+    add(QStringLiteral("   Reset all"), nullptr)->setObjectName(QStringLiteral("resetAll"));
+    add(title(QStringLiteral("Ignore if iTunes is playing"), itunes), &OptionsMenu::ignoteItunes);
+    // Launch at login, the update checks and About come with their own features; until then
+    // the items show with their titles but cannot be chosen.
+    addPending(title(QStringLiteral("Launch at login"), login));
+    addPending(QStringLiteral("   Check for updates"), QKeySequence(QStringLiteral("Ctrl+U")));
+    addPending(title(QStringLiteral("Automatically check for updates"), false));
+    add(title(QStringLiteral("Menu Bar Only"), hide), &OptionsMenu::only);
+    menux_.addSeparator();
+    addPending(QStringLiteral("   About"));
+    add(QStringLiteral("   Quit"), &OptionsMenu::exit, QKeySequence(QStringLiteral("Ctrl+Q")));
+}
+
+QAction* OptionsMenu::add(const QString& text, void (OptionsMenu::*action)(),
+                          const QKeySequence& key) {
+    QAction* item = menux_.addAction(text);
+    item->setShortcut(key);
+    if (action)
+        connect(item, &QAction::triggered, this, action);
+    else if (hooks_.resetAll)
+        connect(item, &QAction::triggered, this, [this] { hooks_.resetAll(); });
+    return item;
+}
+
+QAction* OptionsMenu::addPending(const QString& text, const QKeySequence& key) {
+    QAction* item = menux_.addAction(text);
+    item->setShortcut(key);
+    item->setEnabled(false);
+    return item;
+}
+
+QStringList OptionsMenu::titles() const {
+    QStringList result;
+    for (const QAction* a : menux_.actions())
+        result << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return result;
+}
+
+void OptionsMenu::only() {
+    const bool hide = defaults_.ensureBool(UserDefaults::kHide);
+    defaults_.setBool(UserDefaults::kHide, !hide);
+    Popover::setActivationPolicy(hide ? Popover::ActivationPolicy::Regular
+                                      : Popover::ActivationPolicy::Accessory);
+    scheduleRebuild();
+}
+
+void OptionsMenu::ignoteItunes() {
+    const bool itunes = defaults_.ensureBool(UserDefaults::kItunes);
+    defaults_.setBool(UserDefaults::kItunes, !itunes);
+    scheduleRebuild();
+}
+
+void OptionsMenu::exit() {
+    if (hooks_.exit)
+        hooks_.exit();
+}
+
+void OptionsMenu::scheduleRebuild() {
+    // The timer of an earlier toggle keeps running; each rebuild reads the stored values.
+    auto* timer = new QTimer(this);
+    timer->setSingleShot(true);
+    timer->setInterval(100);
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        newMenu();
+        timer->deleteLater();
+    });
+    timer->start();
+    uiUpdateTimerx_ = timer;
+}
+
+} // namespace vellora

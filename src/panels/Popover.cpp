@@ -1,0 +1,125 @@
+#include "Popover.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
+
+namespace vellora {
+
+namespace {
+
+Popover::ActivationPolicy currentPolicy = Popover::ActivationPolicy::Regular;
+std::vector<Popover*>& allPopovers() {
+    static std::vector<Popover*> list;
+    return list;
+}
+
+// The standard light look, whatever the desktop's theme.
+QPalette lightPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf4));
+    p.setColor(QPalette::WindowText, Qt::black);
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::AlternateBase, QColor(0xea, 0xea, 0xea));
+    p.setColor(QPalette::Text, Qt::black);
+    p.setColor(QPalette::Button, QColor(0xf4, 0xf4, 0xf4));
+    p.setColor(QPalette::ButtonText, Qt::black);
+    p.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xf0));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, Qt::white);
+    p.setColor(QPalette::ToolTipText, Qt::black);
+    return p;
+}
+
+} // namespace
+
+Popover::Popover(QWidget* parent) : QWidget(parent) {
+    setPalette(lightPalette());
+    setAutoFillBackground(true);
+    setWindowTitle(QStringLiteral("Vellora"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    applyPolicy();
+    allPopovers().push_back(this);
+}
+
+Popover::~Popover() {
+    std::erase(allPopovers(), this);
+}
+
+void Popover::setContent(QWidget* content) {
+    if (content_ == content)
+        return;
+    if (content_) {
+        layout()->removeWidget(content_);
+        content_->hide();
+        content_->setParent(nullptr);
+    }
+    content_ = content;
+    if (content_) {
+        layout()->addWidget(content_);
+        content_->show();
+        adjustSize();
+        setFixedSize(content_->size());
+    }
+}
+
+void Popover::showRelativeTo(const QRect& anchor, Edge preferred) {
+    const QSize size = content_ ? content_->size() : sizeHint();
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 4096, 4096);
+
+    const int below = anchor.bottom() + 1;
+    const int above = anchor.top() - size.height();
+    int y = preferred == Edge::Below ? below : above;
+    if (preferred == Edge::Below && y + size.height() > area.bottom() + 1 && above >= area.top())
+        y = above;
+    if (preferred == Edge::Above && y < area.top())
+        y = below;
+    int x = anchor.center().x() - size.width() / 2;
+    x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+    y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+    move(x, y);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Popover::performClose() {
+    hide();
+}
+
+void Popover::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    emit closed();
+}
+
+void Popover::setActivationPolicy(ActivationPolicy policy) {
+    if (policy == currentPolicy)
+        return;
+    currentPolicy = policy;
+    for (Popover* p : allPopovers())
+        p->applyPolicy();
+}
+
+Popover::ActivationPolicy Popover::activationPolicy() {
+    return currentPolicy;
+}
+
+void Popover::applyPolicy() {
+    // A tool window skips the task bar and pager; a plain window appears there.
+    const bool visible = isVisible();
+    const Qt::WindowFlags kind =
+        currentPolicy == ActivationPolicy::Accessory ? Qt::Tool : Qt::Window;
+    setWindowFlags(kind | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    if (visible)
+        show();
+}
+
+} // namespace vellora

@@ -1,0 +1,123 @@
+#include "AppDelegate.h"
+
+#include "core/Bundle.h"
+#include "core/Diagnostics.h"
+#include "core/EventMonitor.h"
+#include "core/NotificationCenter.h"
+#include "core/UserDefaults.h"
+#include "list/QuotesViewController.h"
+#include "panels/Popover.h"
+
+#include <QCursor>
+#include <QSystemTrayIcon>
+
+namespace vellora {
+
+namespace {
+
+QIcon bundleImage(const QString& name) {
+    if (const auto bundle = Bundle::main()) {
+        const QString path = bundle->pathForResource(name, QStringLiteral("svg"));
+        if (!path.isEmpty())
+            return QIcon(path);
+    }
+    return QIcon(QStringLiteral(":/vellora/%1.svg").arg(name));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(UserDefaults& defaults, QuotesViewController& controller,
+                         GlobalMouseMonitor& mouse, QObject* parent)
+    : QObject(parent), defaults_(defaults), controller_(controller), mouse_(mouse),
+      popover_(std::make_unique<Popover>()) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        statusItem_ = std::make_unique<QSystemTrayIcon>(bundleImage("StatusBarButtonImage"));
+        statusItem_->setToolTip(QStringLiteral("Vellora"));
+        connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    if (reason == QSystemTrayIcon::Trigger ||
+                        reason == QSystemTrayIcon::DoubleClick)
+                        togglePopover();
+                });
+        statusItem_->show();
+    }
+
+    // Loading the list's view wires the volume switch to activations, tray or not.
+    popover_->setContent(controller_.view());
+
+    eventMonitor_ = std::make_unique<EventMonitor>(
+        mouse_, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown, [this](const auto&) {
+            if (popover_->isShown())
+                closePopover();
+        });
+    auto& center = NotificationCenter::defaultCenter();
+    center.addObserver(QStringLiteral("closepop"), this, [this] { closePopover(); });
+    center.addObserver(QStringLiteral("open"), this, [this] { showPopover(); });
+    eventMonitor_->start();
+    center.post(QStringLiteral("open"));
+    center.post(QStringLiteral("closepop"));
+
+    if (!defaults_.contains(UserDefaults::kHide)) {
+        diag(QStringLiteral("login==nil"));
+        defaults_.setBool(UserDefaults::kHide, false);
+    }
+    if (defaults_.boolValue(UserDefaults::kHide))
+        Popover::setActivationPolicy(Popover::ActivationPolicy::Accessory);
+
+    // The one-time login-item migration belongs here, once launch at login exists.
+
+    QStringList lacking = missing;
+    if (!statusItem_)
+        lacking << QStringLiteral("No system tray; start Vellora again to open its list.");
+    for (const QString& line : std::as_const(lacking)) {
+        diag(line);
+        if (statusItem_)
+            statusItem_->showMessage(QStringLiteral("Vellora"), line, QSystemTrayIcon::Warning);
+    }
+
+    center.post(QStringLiteral("atu"));
+}
+
+void AppDelegate::togglePopover() {
+    if (popover_->isShown())
+        closePopover();
+    else
+        showPopover();
+}
+
+void AppDelegate::showPopover() {
+    if (statusItem_) {
+        QRect anchor = statusItem_->geometry();
+        if (!anchor.isValid())
+            anchor = QRect(QCursor::pos(), QSize(1, 1));
+        popover_->showRelativeTo(anchor, Popover::Edge::Below);
+        NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
+    }
+    if (eventMonitor_)
+        eventMonitor_->start();
+}
+
+void AppDelegate::closePopover() {
+    popover_->performClose();
+    if (eventMonitor_)
+        eventMonitor_->stop();
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    // Without a tray icon there is nothing to anchor to: show it at the pointer.
+    if (!statusItem_) {
+        popover_->showRelativeTo(QRect(QCursor::pos(), QSize(1, 1)), Popover::Edge::Below);
+        NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
+    } else {
+        showPopover();
+    }
+    if (eventMonitor_)
+        eventMonitor_->start();
+    return true;
+}
+
+} // namespace vellora

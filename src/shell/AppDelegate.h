@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace vellora {
+
+class EventMonitor;
+class GlobalMouseMonitor;
+class Popover;
+class QuotesViewController;
+class UserDefaults;
+
+// Owns the tray icon, the main popover with the application list, and the monitor that closes
+// the popover on a click in another application.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    AppDelegate(UserDefaults& defaults, QuotesViewController& controller, GlobalMouseMonitor& mouse,
+                QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The start-up sequence; missing lists the services this session lacks, said once.
+    void applicationDidFinishLaunching(const QStringList& missing = {});
+
+    void togglePopover();
+    void showPopover();
+    void closePopover();
+    // Another start of the program while this one runs.
+    bool applicationShouldHandleReopen();
+
+    Popover& popover() const { return *popover_; }
+    QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
+    EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
+
+private:
+    UserDefaults& defaults_;
+    QuotesViewController& controller_;
+    GlobalMouseMonitor& mouse_;
+    std::unique_ptr<Popover> popover_;
+    std::unique_ptr<QSystemTrayIcon> statusItem_;
+    std::unique_ptr<EventMonitor> eventMonitor_;
+};
+
+} // namespace vellora

@@ -1,0 +1,33 @@
+#include "SingleInstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+namespace vellora {
+
+SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent) {
+    const QString key = name + QLatin1Char('-') + qEnvironmentVariable("USER", "user");
+    QLocalSocket probe;
+    probe.connectToServer(key);
+    if (probe.waitForConnected(500)) {
+        probe.write("reopen\n");
+        probe.waitForBytesWritten(500);
+        handedOver_ = true;
+        return;
+    }
+    QLocalServer::removeServer(key); // a file left by a program that ended abruptly
+    server_ = std::make_unique<QLocalServer>();
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->listen(key);
+    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* peer = server_->nextPendingConnection()) {
+            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            peer->disconnectFromServer();
+            emit reopened();
+        }
+    });
+}
+
+SingleInstance::~SingleInstance() = default;
+
+} // namespace vellora

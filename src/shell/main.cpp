@@ -1,0 +1,37 @@
+// Vellora: every application gets its own master output volume.
+#include "core/Diagnostics.h"
+#include "core/UserDefaults.h"
+#include "list/QuotesViewController.h"
+#include "platform/Platform.h"
+#include "shell/AppDelegate.h"
+#include "shell/SingleInstance.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    QApplication::setApplicationName(QStringLiteral("Vellora"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellora/AppIcon.svg")));
+    // Without a desktop environment Qt knows no icon theme; the common one stands in.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
+
+    // A second start hands over to the running program, which shows its list.
+    vellora::SingleInstance instance(QStringLiteral("Vellora"));
+    if (instance.handedOver())
+        return 0;
+
+    vellora::Platform platform = vellora::createPlatform();
+    vellora::UserDefaults defaults;
+    vellora::QuotesViewController controller(
+        {defaults, *platform.volume, *platform.desktopEntries, *platform.mouse,
+         platform.activations.get(), platform.musicPlayers.get(), [] { QApplication::quit(); }});
+    vellora::AppDelegate delegate(defaults, controller, *platform.mouse);
+    QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
+                     &vellora::AppDelegate::applicationShouldHandleReopen);
+    delegate.applicationDidFinishLaunching(platform.missing);
+    return app.exec();
+}
