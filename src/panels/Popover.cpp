@@ -49,17 +49,23 @@ Popover::Popover(QWidget* parent) : QWidget(parent) {
 
 Popover::~Popover() {
     std::erase(allPopovers(), this);
+    if (content_ && ownership_ == Ownership::Borrowed)
+        content_->setParent(nullptr);
 }
 
-void Popover::setContent(QWidget* content) {
+void Popover::setContent(QWidget* content, Ownership ownership) {
     if (content_ == content)
         return;
     if (content_) {
         layout()->removeWidget(content_);
         content_->hide();
-        content_->setParent(nullptr);
+        if (ownership_ == Ownership::Borrowed)
+            content_->setParent(nullptr);
+        else
+            content_->deleteLater();
     }
     content_ = content;
+    ownership_ = ownership;
     if (content_) {
         layout()->addWidget(content_);
         content_->show();

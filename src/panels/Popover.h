@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 namespace vellora {
@@ -17,7 +18,10 @@ public:
     explicit Popover(QWidget* parent = nullptr);
     ~Popover() override;
 
-    void setContent(QWidget* content);
+    enum class Ownership { Borrowed, Owned };
+    // Shows content inside; a borrowed content is handed back (unparented) when the popover
+    // goes, an owned one goes with it.
+    void setContent(QWidget* content, Ownership ownership = Ownership::Borrowed);
     QWidget* content() const { return content_; }
 
     // Shows the popover beside the given rectangle (global coordinates), kept on screen.
@@ -37,7 +41,8 @@ protected:
 private:
     void applyPolicy();
 
-    QWidget* content_ = nullptr;
+    QPointer<QWidget> content_;
+    Ownership ownership_ = Ownership::Borrowed;
 };
 
 } // namespace vellora

@@ -82,7 +82,7 @@ void VolumeEditor::showsy(QAbstractButton* sender) {
         }
     }
 
-    popover_->setContent(view);
+    popover_->setContent(view, Popover::Ownership::Owned);
     const QRect anchor(sender->mapToGlobal(QPoint(0, 0)), sender->size());
     popover_->showRelativeTo(anchor, Popover::Edge::Above);
     slider->setFocus(); // the arrow keys move the level at once
