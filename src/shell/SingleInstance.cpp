@@ -6,7 +6,11 @@
 namespace vellora {
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent) {
-    const QString key = name + QLatin1Char('-') + qEnvironmentVariable("USER", "user");
+    // The session's runtime folder is private to the user and to this login.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString key = runtime.isEmpty()
+                            ? name + QLatin1Char('-') + qEnvironmentVariable("USER", "user")
+                            : runtime + QLatin1Char('/') + name + QStringLiteral(".instance");
     QLocalSocket probe;
     probe.connectToServer(key);
     if (probe.waitForConnected(500)) {

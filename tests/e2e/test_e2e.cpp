@@ -1,0 +1,149 @@
+// The real program in the throwaway desktop, driven as a person would: the tray icon, the
+// popover, a search, the editor's slider, a click outside, and windows becoming active.
+#include "support/Windows.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+int sinkPercent() {
+    const QString out =
+        desktop::run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or(QString());
+    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
+    const auto m = re.match(out);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Geometry of a window: x, y, width, height.
+QRect geometryOf(const QString& window) {
+    const QString out =
+        desktop::run("xdotool", {"getwindowgeometry", "--shell", window}).value_or(QString());
+    QRect r;
+    for (const QString& line : out.split('\n')) {
+        const QString key = line.section('=', 0, 0);
+        const int value = line.section('=', 1).toInt();
+        if (key == "X")
+            r.moveLeft(value);
+        else if (key == "Y")
+            r.moveTop(value);
+        else if (key == "WIDTH")
+            r.setWidth(value);
+        else if (key == "HEIGHT")
+            r.setHeight(value);
+    }
+    return r;
+}
+
+// The visible window named Vellora with the given size, or an empty text.
+QString visibleVelloraWindow(QSize size) {
+    const QString ids = desktop::run("xdotool", {"search", "--onlyvisible", "--name", "^Vellora$"})
+                            .value_or(QString());
+    for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
+        if (geometryOf(id).size() == size)
+            return id;
+    }
+    return {};
+}
+
+bool click(QPoint at) {
+    return desktop::run("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()),
+                                    "click", "1"})
+        .has_value();
+}
+
+bool screenshot(const QString& name) {
+    QDir().mkpath(QStringLiteral(VELLORA_SHOTS_DIR));
+    return desktop::run("import", {"-window", "root", QStringLiteral(VELLORA_SHOTS_DIR "/") + name})
+        .has_value();
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+    QProcess vellora;
+    QString output;
+
+    QStringList lines() {
+        output += QString::fromUtf8(vellora.readAllStandardOutput());
+        return output.split('\n', Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+        vellora.setProcessChannelMode(QProcess::SeparateChannels);
+        vellora.start(QStringLiteral(VELLORA_PROGRAM), {});
+        QVERIFY(vellora.waitForStarted());
+        // Start-up refreshes the list twice: once for the first showing, once at the end.
+        QTRY_VERIFY_WITH_TIMEOUT(lines().count("update") >= 2, 15000);
+    }
+
+    void cleanupTestCase() {
+        vellora.terminate();
+        if (!vellora.waitForFinished(5000))
+            vellora.kill();
+        vellora.waitForFinished(2000);
+    }
+
+    void aPersonSetsALevel() {
+        TestWindows windows;
+        const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
+        const QString alpha = windows.start("xterm", {"-class", "Alpha"}, "Alpha");
+        QVERIFY(!alpha.isEmpty() && !beta.isEmpty());
+
+        // The tray icon sits in trayer's panel.
+        const QString panel = desktop::run("xdotool", {"search", "--classname", "^panel$"})
+                                  .value_or(QString())
+                                  .section('\n', 0, 0);
+        QVERIFY(!panel.isEmpty());
+        const QPoint trayIcon = geometryOf(panel).center();
+        const qsizetype before = lines().count("fet");
+        QVERIFY(click(trayIcon));
+        QTRY_VERIFY_WITH_TIMEOUT(!visibleVelloraWindow(QSize(380, 430)).isEmpty(), 10000);
+        QTRY_VERIFY(lines().count("fet") > before);
+        const QRect popover = geometryOf(visibleVelloraWindow(QSize(380, 430)));
+        QVERIFY(screenshot("e2e-popover.png"));
+
+        // Narrow the list to Alpha, and open its editor.
+        QVERIFY(desktop::run("xdotool", {"type", "--delay", "30", "Alph"}).has_value());
+        QTest::qWait(300);
+        const QPoint firstButton = popover.topLeft() + QPoint(10 + 90, 48 + 85);
+        QVERIFY(click(firstButton));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("\U0001F534Alpha")), 10000);
+        QTRY_VERIFY(!visibleVelloraWindow(QSize(220, 70)).isEmpty());
+
+        // The slider has the keyboard: five steps of 10.
+        QVERIFY(desktop::run("xdotool", {"key", "Right", "Right", "Right", "Right", "Right"}));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("50/*/*/*/*/Alpha")), 10000);
+        QVERIFY(screenshot("e2e-editor.png"));
+
+        // A click outside closes the editor and refreshes the list.
+        QVERIFY(click(QPoint(60, 700)));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("close")), 10000);
+        QTRY_VERIFY(visibleVelloraWindow(QSize(220, 70)).isEmpty());
+
+        // Opened again, Alpha's button carries the blue marker.
+        QVERIFY(click(trayIcon));
+        QTRY_VERIFY_WITH_TIMEOUT(!visibleVelloraWindow(QSize(380, 430)).isEmpty(), 10000);
+        QTest::qWait(300);
+        QVERIFY(click(firstButton));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("\U0001F535Alpha")), 10000);
+        QVERIFY(screenshot("e2e-blue-marker.png"));
+        QVERIFY(click(QPoint(60, 700)));
+        QTRY_VERIFY(visibleVelloraWindow(QSize(220, 70)).isEmpty());
+
+        // The master volume follows the active application.
+        QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "35%"}));
+        QVERIFY(TestWindows::activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 50, 10000);
+        QVERIFY(TestWindows::activate(beta));
+        QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 35, 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "test_e2e.moc"
