@@ -9,7 +9,7 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
   libpulse-dev libglib2.0-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-xinput-dev libxcb-res0-dev libx11-xcb-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-xinput-dev libxcb-res0-dev libx11-xcb-dev libxkbcommon-dev
   # the throwaway desktop: X server, window manager, tray, session bus, audio
   xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
   xdotool xterm x11-utils imagemagick

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds Vellora and says what was built. (The tray program arrives in a later change.)
+# Runs Vellora: installs what is missing, configures and builds, then starts it. On a machine
+# without a desktop it starts the throwaway test desktop and a short scripted demo instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset dev
-cmake --build --preset dev -j "$(nproc)"
-echo
-echo "Built in build/dev:"
-find build/dev -maxdepth 3 -type f \( -name '*.a' -o -perm -u+x \) ! -path '*/CMakeFiles/*' \
-  ! -name '*.sh' | sort | sed 's/^/  /'
+cmake --build --preset dev -j "$(nproc)" --target vellora
+program=build/dev/Vellora.app/Contents/MacOS/Vellora
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+  echo "Starting Vellora ($program); it lives in the tray."
+  exec "$program"
+fi
+echo "No desktop here: starting the throwaway test desktop and a short demo."
+exec bash scripts/with-desktop.sh bash scripts/demo.sh "$PWD/$program" "$PWD/build/dev/demo"
