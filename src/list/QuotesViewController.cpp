@@ -2,6 +2,7 @@
 
 #include "AppListView.h"
 #include "ListNavigation.h"
+#include "Resources.h"
 #include "core/AppVolumeTable.h"
 #include "core/Bundle.h"
 #include "core/Diagnostics.h"
@@ -26,6 +27,7 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
       table_(std::make_unique<AppVolumeTable>(services_.defaults)),
       playerCheck_(std::make_unique<MusicPlayerCheck>(services_.defaults, services_.players)),
       switch_(std::make_unique<VolumeSwitch>(*table_, services_.volume, *playerCheck_)) {
+    initResources();
     editor_ = std::make_unique<VolumeEditor>(
         *table_, VolumeEditor::Hooks{[this] { fet(); }, [this] { fetchLog(); },
                                      [this] { return eventMonitor_.get(); }});

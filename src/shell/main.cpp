@@ -2,6 +2,7 @@
 #include "core/Diagnostics.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
+#include "list/Resources.h"
 #include "platform/Platform.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
+    vellora::initResources();
     QApplication::setApplicationName(QStringLiteral("Vellora"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellora/AppIcon.svg")));
