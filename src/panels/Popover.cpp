@@ -103,6 +103,10 @@ void Popover::performClose() {
 
 void Popover::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    // A hidden field keeps its cursor blinking until it loses focus: an idle program wakes
+    // for nothing.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
     emit closed();
 }
 

@@ -89,6 +89,8 @@ private slots:
         vellora.waitForFinished(2000);
     }
 
+    void idleAfterStartUp() { expectIdle(); }
+
     void aPersonSetsALevel() {
         TestWindows windows;
         const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
@@ -142,6 +144,36 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 50, 10000);
         QVERIFY(TestWindows::activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 35, 10000);
+    }
+
+    void idleAfterUse() { expectIdle(); }
+
+private:
+    // Nothing happening: the program sleeps. A timer or a polling loop would wake it over and
+    // over (a blinking cursor in a hidden field alone wakes it twice a second).
+    void expectIdle() {
+        QTest::qWait(1500);
+        const qint64 before = wakeUps();
+        QTest::qWait(3000);
+        const qint64 woken = wakeUps() - before;
+        qInfo("idle for 3 s: %lld wake-ups", woken);
+        QVERIFY2(woken < 3, qPrintable(QString::number(woken)));
+    }
+
+    // Context switches of all the program's threads so far.
+    qint64 wakeUps() const {
+        qint64 total = 0;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(vellora.processId());
+        for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile status(tasks + '/' + task + "/status");
+            if (!status.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.contains("ctxt_switches:"))
+                    total += line.split(':').value(1).trimmed().toLongLong();
+            }
+        }
+        return total;
     }
 };
 
