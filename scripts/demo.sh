@@ -69,6 +69,12 @@ shot demo-2-editor.png
 xdotool mousemove 60 700 click 1
 sleep 0.5
 
+step "Activating Beta, then setting the master volume to 40%"
+xdotool windowactivate --sync "$(xdotool search --class '^Beta$' | head -1)" 2>/dev/null
+sleep 0.3
+pactl set-sink-volume @DEFAULT_SINK@ 40%
+echo "   master volume: $(sink)"
+
 step "Activating Alpha: the master volume follows"
 xdotool windowactivate --sync "$(xdotool search --class '^Alpha$' | head -1)" 2>/dev/null
 wait_for "level 60" sh -c "pactl get-sink-volume @DEFAULT_SINK@ | grep -q ' 60%'"

@@ -19,7 +19,8 @@ bool isAscii(const QString& s) {
 int compareNames(const QString& a, const QString& b) {
     if (isAscii(a) && isAscii(b))
         return QString::compare(a, b, Qt::CaseSensitive);
-    static const QCollator collator(QLocale::c());
+    // The common Unicode order (as the root locale has it), the same on every machine.
+    static const QCollator collator(QLocale(QLocale::English, QLocale::UnitedStates));
     return collator.compare(a, b);
 }
 

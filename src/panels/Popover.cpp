@@ -1,5 +1,6 @@
 #include "Popover.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -45,6 +46,14 @@ Popover::Popover(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     applyPolicy();
     allPopovers().push_back(this);
+    // The window manager may hand the focus to a popover after it was hidden; a field focused
+    // there would blink its cursor, waking the program twice a second for nothing.
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        connect(app, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && !isVisible() && isAncestorOf(now))
+                now->clearFocus();
+        });
+    }
 }
 
 Popover::~Popover() {

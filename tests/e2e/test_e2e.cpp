@@ -3,18 +3,9 @@
 #include "support/Windows.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-
-int sinkPercent() {
-    const QString out =
-        desktop::run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or(QString());
-    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
-    const auto m = re.match(out);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // Geometry of a window: x, y, width, height.
 QRect geometryOf(const QString& window) {
@@ -138,12 +129,15 @@ private slots:
         QVERIFY(click(QPoint(60, 700)));
         QTRY_VERIFY(visibleVelloraWindow(QSize(220, 70)).isEmpty());
 
-        // The master volume follows the active application.
+        // The master volume follows the active application. Closing the popover may have
+        // handed the focus back to Alpha already: start from Beta.
+        QVERIFY(TestWindows::activate(beta));
+        QTest::qWait(300);
         QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "35%"}));
         QVERIFY(TestWindows::activate(alpha));
-        QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 50, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, 10000);
         QVERIFY(TestWindows::activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(sinkPercent(), 35, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 35, 10000);
     }
 
     void idleAfterUse() { expectIdle(); }

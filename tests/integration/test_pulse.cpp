@@ -3,23 +3,12 @@
 #include "platform/linux/PulseVolumeControl.h"
 #include "support/Desktop.h"
 
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
 using namespace vellora;
 
 namespace {
-
-// The default sink's channel volumes in percent, as pactl reports them.
-QList<int> channelPercents() {
-    const QString out = desktop::run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or("");
-    QList<int> percents;
-    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
-    for (auto it = re.globalMatch(out.section('\n', 0, 0)); it.hasNext();)
-        percents << it.next().captured(1).toInt();
-    return percents;
-}
 
 bool pactl(const QStringList& args) {
     return desktop::run("pactl", args).has_value();
@@ -49,7 +38,7 @@ private slots:
         QVERIFY(control.isConnected());
         control.setOutputVolume(percent);
         QCOMPARE(control.readOutputVolume(), std::optional<QString>(QString::number(percent)));
-        QCOMPARE(channelPercents(), (QList<int>{percent, percent}));
+        QCOMPARE(desktop::sinkPercents(), (QList<int>{percent, percent}));
     }
 
     // Values between whole percents round to the nearest one.
@@ -73,7 +62,7 @@ private slots:
         PulseVolumeControl control;
         QVERIFY(pactl({"set-sink-volume", "@DEFAULT_SINK@", "80%", "40%"}));
         control.setOutputVolume(40);
-        QCOMPARE(channelPercents(), (QList<int>{40, 20}));
+        QCOMPARE(desktop::sinkPercents(), (QList<int>{40, 20}));
         QCOMPARE(control.readOutputVolume(), std::optional<QString>("40"));
     }
 
@@ -90,7 +79,7 @@ private slots:
             QTRY_COMPARE(out.lines.size(), 1);
             QVERIFY(out.lines.first().startsWith("audio: no connection"));
         }
-        QCOMPARE(channelPercents().size(), 2); // the real server was never touched
+        QCOMPARE(desktop::sinkPercents().size(), 2); // the real server was never touched
     }
 
     void serverRestart() {

@@ -7,22 +7,9 @@
 #include "support/TempDefaults.h"
 #include "support/Windows.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 using namespace vellora;
-
-namespace {
-
-int sinkPercent() {
-    const QString out =
-        desktop::run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or(QString());
-    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
-    const auto m = re.match(out);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-} // namespace
 
 class TestWholeRoad : public QObject {
     Q_OBJECT
@@ -56,15 +43,15 @@ private slots:
 
         QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "55%"}));
         QVERIFY(TestWindows::activate(alpha));
-        QTRY_COMPARE(sinkPercent(), 30);
+        QTRY_COMPARE(desktop::sinkPercent(), 30);
         QVERIFY(volumeSwitch.mudou());
 
         // The file manager's windows are the Finder's.
         QVERIFY(TestWindows::activate(files));
-        QTRY_COMPARE(sinkPercent(), 80);
+        QTRY_COMPARE(desktop::sinkPercent(), 80);
 
         QVERIFY(TestWindows::activate(beta));
-        QTRY_COMPARE(sinkPercent(), 55);
+        QTRY_COMPARE(desktop::sinkPercent(), 55);
         QVERIFY(!volumeSwitch.mudou());
     }
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -31,6 +33,23 @@ inline bool session(const QString& command) {
                {QStringLiteral(VELLORA_SCRIPTS_DIR "/desktop-session.sh"), command, sessionDir()},
                20000)
         .has_value();
+}
+
+// The default sink's channel volumes in percent, as pactl reports them.
+inline QList<int> sinkPercents() {
+    const QString out = run(QStringLiteral("pactl"),
+                            {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")})
+                            .value_or(QString());
+    QList<int> percents;
+    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
+    for (auto it = re.globalMatch(out.section('\n', 0, 0)); it.hasNext();)
+        percents << it.next().captured(1).toInt();
+    return percents;
+}
+
+// The default sink's volume in percent (its first channel), or -1.
+inline int sinkPercent() {
+    return sinkPercents().value(0, -1);
 }
 
 } // namespace desktop

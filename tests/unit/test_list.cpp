@@ -20,6 +20,69 @@ class TestList : public QObject {
     Q_OBJECT
 
 private slots:
+    void displayName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shownName");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("bundle") << "/Applications/Calculator.app"
+                                << ""
+                                << "Calculator";
+        QTest::newRow("folder") << "/Applications/Utilities"
+                                << ""
+                                << "Utilities";
+        QTest::newRow(".app anywhere") << "/Applications/Web.apps.app"
+                                       << ""
+                                       << "Webs";
+        QTest::newRow("case-sensitive") << "/Applications/Tool.APP"
+                                        << ""
+                                        << "Tool.APP";
+        QTest::newRow("Finder") << "Finder"
+                                << ""
+                                << "Finder";
+        QTest::newRow("desktop entry: its shown name")
+            << "/usr/share/applications/org.x.Calc.desktop"
+            << "Rechner"
+            << "Rechner";
+    }
+    void displayName() {
+        QFETCH(QString, name);
+        QFETCH(QString, shownName);
+        QFETCH(QString, display);
+        QCOMPARE(vellora::displayName(Apps{name, shownName, {}}), display);
+    }
+
+    void catalogueOrder_data() {
+        QTest::addColumn<QStringList>("names"); // paths of bundles, or shown names after "="
+        QTest::addColumn<QStringList>("ordered");
+        QTest::newRow("upper case first")
+            << QStringList{"/A/apple.app", "/A/Zed.app"} << QStringList{"Zed", "apple"};
+        QTest::newRow("shorter first")
+            << QStringList{"/A/Notes Pro.app", "/A/Notes.app"} << QStringList{"Notes", "Notes Pro"};
+        QTest::newRow("Finder last") << QStringList{"Finder", "=zulu", "/A/~tilde.app"}
+                                     << QStringList{"zulu", "~tilde", "Finder"};
+        QTest::newRow("shown names") << QStringList{"=Writer", "=Calc", "=Écrire"}
+                                     << QStringList{"Calc", "Écrire", "Writer"};
+    }
+    void catalogueOrder() {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, ordered);
+        QList<Apps> apps;
+        for (const QString& n : names) {
+            if (n.startsWith('='))
+                apps << Apps{"/usr/share/applications/" + n.mid(1) + ".desktop", n.mid(1), {}};
+            else
+                apps << Apps{n, {}, {}};
+        }
+        for (int round = 0; round < 2; ++round) {
+            std::reverse(apps.begin(), apps.end()); // the order found must not matter
+            std::stable_sort(apps.begin(), apps.end(), catalogueLess);
+            QStringList shown;
+            for (const Apps& a : apps)
+                shown << vellora::displayName(a);
+            QCOMPARE(shown, ordered);
+        }
+    }
+
     void rebuild_data() {
         QTest::addColumn<int>("applications");
         QTest::addColumn<QString>("search");

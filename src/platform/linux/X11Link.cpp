@@ -173,8 +173,8 @@ qint64 X11Link::windowPid(uint32_t window) {
             return pid;
     }
     // Clients that do not say their pid are known to the server's resource extension.
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    const auto idCookie = xcb_res_query_client_ids(d->conn, 1, &spec);
+    xcb_res_client_id_spec_t client{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    const auto idCookie = xcb_res_query_client_ids(d->conn, 1, &client);
     const auto ids = d->reply<xcb_res_query_client_ids_reply_t>(idCookie.sequence);
     if (!ids)
         return 0;
