@@ -39,8 +39,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
         statusItem_->setToolTip(QStringLiteral("Vellora"));
         connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger ||
-                        reason == QSystemTrayIcon::DoubleClick)
+                    // A double click arrives as a click first: toggling on both would undo it.
+                    if (reason == QSystemTrayIcon::Trigger)
                         togglePopover();
                 });
         statusItem_->show();
