@@ -5,21 +5,20 @@
 
 #include <QList>
 #include <QMap>
-#include <deque>
+#include <QStringList>
 
 // A volume control that records what it is asked and answers reads from a queue.
 class FakeVolumeControl : public vellora::VolumeControl {
 public:
-    std::deque<std::optional<QString>> captures; // answers to reads; nothing once empty
+    QStringList captures; // answers to reads, a null text for "nothing"; nothing once used up
     int reads = 0;
     QList<int> sets;
 
     std::optional<QString> readOutputVolume() override {
         ++reads;
-        if (captures.empty())
+        const QString next = captures.isEmpty() ? QString() : captures.takeFirst();
+        if (next.isNull())
             return std::nullopt;
-        auto next = captures.front();
-        captures.pop_front();
         return next;
     }
     void setOutputVolume(int percent) override { sets << percent; }

@@ -111,7 +111,7 @@ private slots:
 
         FakeVolumeControl control;
         for (const QString& c : captures)
-            control.captures.push_back(c.isEmpty() ? std::nullopt : std::optional<QString>(c));
+            control.captures << (c.isEmpty() ? QString() : c);
         FakeMusicPlayers players;
         MusicPlayerCheck check(*store.defaults, &players);
         VolumeSwitch volumeSwitch(appTable, control, check);
@@ -165,7 +165,7 @@ private slots:
         AppVolumeTable appTable(*store.defaults);
         appTable.saveTable({"", AppVolumeTable::composeEntry(storedLevel, "B")});
         FakeVolumeControl control;
-        control.captures.push_back(captured);
+        control.captures << captured;
         MusicPlayerCheck check(*store.defaults, nullptr);
         VolumeSwitch volumeSwitch(appTable, control, check);
 
