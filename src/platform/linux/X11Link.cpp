@@ -178,10 +178,10 @@ qint64 X11Link::windowPid(uint32_t window) {
     const auto ids = d->reply<xcb_res_query_client_ids_reply_t>(idCookie.sequence);
     if (!ids)
         return 0;
+    // Only process ids were asked for, so each answer is one.
     for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem;
          xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
-            xcb_res_client_id_value_value_length(it.data) >= 1)
+        if (xcb_res_client_id_value_value_length(it.data) >= 1)
             return *xcb_res_client_id_value_value(it.data);
     }
     return 0;
