@@ -2,8 +2,6 @@
 
 #include "platform/GlobalMouseMonitor.h"
 
-#include <QVariant>
-
 namespace vellora {
 
 EventMonitor::EventMonitor(GlobalMouseMonitor& source, uint64_t mask,
@@ -24,8 +22,7 @@ void EventMonitor::start() {
                                     if (selected(button))
                                         handler_(MouseEvent{button, at});
                                 });
-    if (adjustListeners(+1) == 1)
-        source_.start();
+    source_.acquire();
 }
 
 void EventMonitor::stop() {
@@ -34,15 +31,7 @@ void EventMonitor::stop() {
     QObject::disconnect(*monitor_);
     monitor_.reset();
     // The source keeps running while another monitor still listens to it.
-    if (adjustListeners(-1) == 0)
-        source_.stop();
-}
-
-int EventMonitor::adjustListeners(int delta) {
-    static const char* const kListeners = "vellora.eventMonitors";
-    const int count = source_.property(kListeners).toInt() + delta;
-    source_.setProperty(kListeners, count);
-    return count;
+    source_.release();
 }
 
 bool EventMonitor::selected(int button) const {

@@ -40,7 +40,6 @@ public:
 
 private:
     bool selected(int button) const;
-    int adjustListeners(int delta);
 
     GlobalMouseMonitor& source_;
     std::optional<QMetaObject::Connection> monitor_;

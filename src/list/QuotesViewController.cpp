@@ -4,7 +4,6 @@
 #include "ListNavigation.h"
 #include "Resources.h"
 #include "core/AppVolumeTable.h"
-#include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 #include "core/MusicPlayerCheck.h"
@@ -85,12 +84,7 @@ void QuotesViewController::viewDidLoad() {
 
     connect(ui_->searchController, &QLineEdit::textChanged, this, &QuotesViewController::performX);
 
-    QIcon options;
-    if (const auto bundle = Bundle::main())
-        options = QIcon(bundle->pathForResource(QStringLiteral("options"), QStringLiteral("svg")));
-    if (options.isNull())
-        options = QIcon(QStringLiteral(":/vellora/options.svg"));
-    ui_->configButton->setIcon(options);
+    ui_->configButton->setIcon(bundleImage(QStringLiteral("options")));
     ui_->configButton->setAutoRaise(true);
     connect(ui_->configButton, &QToolButton::clicked, this, &QuotesViewController::openMenu);
 

@@ -1,5 +1,7 @@
 #include "Resources.h"
 
+#include "core/Bundle.h"
+
 #include <QtGlobal>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -12,6 +14,16 @@ namespace vellora {
 void initResources() {
     static const bool done = (initVelloraResources(), true);
     Q_UNUSED(done);
+}
+
+QIcon bundleImage(const QString& name) {
+    if (const auto bundle = Bundle::main()) {
+        const QString path = bundle->pathForResource(name, QStringLiteral("svg"));
+        if (!path.isEmpty())
+            return QIcon(path);
+    }
+    initResources();
+    return QIcon(QStringLiteral(":/vellora/%1.svg").arg(name));
 }
 
 } // namespace vellora

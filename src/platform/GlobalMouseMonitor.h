@@ -21,10 +21,23 @@ public:
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
 
+    // Shared use: the first user starts the monitor, the last one to leave stops it.
+    void acquire() {
+        if (users_++ == 0)
+            start();
+    }
+    void release() {
+        if (users_ > 0 && --users_ == 0)
+            stop();
+    }
+
 signals:
     // A press outside this program's windows: button 1 left, 2 middle, 3 right; 0 when the
     // press is only known because this program lost activation.
     void pressed(int button, const QPoint& globalPos);
+
+private:
+    int users_ = 0;
 };
 
 } // namespace vellora

@@ -1,30 +1,17 @@
 #include "AppDelegate.h"
 
-#include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
+#include "list/Resources.h"
 #include "panels/Popover.h"
 
 #include <QCursor>
 #include <QSystemTrayIcon>
 
 namespace vellora {
-
-namespace {
-
-QIcon bundleImage(const QString& name) {
-    if (const auto bundle = Bundle::main()) {
-        const QString path = bundle->pathForResource(name, QStringLiteral("svg"));
-        if (!path.isEmpty())
-            return QIcon(path);
-    }
-    return QIcon(QStringLiteral(":/vellora/%1.svg").arg(name));
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(UserDefaults& defaults, QuotesViewController& controller,
                          GlobalMouseMonitor& mouse, QObject* parent)
@@ -35,7 +22,8 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        statusItem_ = std::make_unique<QSystemTrayIcon>(bundleImage("StatusBarButtonImage"));
+        statusItem_ =
+            std::make_unique<QSystemTrayIcon>(bundleImage(QStringLiteral("StatusBarButtonImage")));
         statusItem_->setToolTip(QStringLiteral("Vellora"));
         connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
@@ -91,14 +79,16 @@ void AppDelegate::togglePopover() {
 
 void AppDelegate::showPopover() {
     if (statusItem_) {
-        QRect anchor = statusItem_->geometry();
-        if (!anchor.isValid())
-            anchor = QRect(QCursor::pos(), QSize(1, 1));
-        popover_->showRelativeTo(anchor, Popover::Edge::Below);
-        NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
+        const QRect icon = statusItem_->geometry();
+        showAt(icon.isValid() ? icon : QRect(QCursor::pos(), QSize(1, 1)));
     }
     if (eventMonitor_)
         eventMonitor_->start();
+}
+
+void AppDelegate::showAt(const QRect& anchor) {
+    popover_->showRelativeTo(anchor, Popover::Edge::Below);
+    NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
 }
 
 void AppDelegate::closePopover() {
@@ -109,14 +99,9 @@ void AppDelegate::closePopover() {
 
 bool AppDelegate::applicationShouldHandleReopen() {
     // Without a tray icon there is nothing to anchor to: show it at the pointer.
-    if (!statusItem_) {
-        popover_->showRelativeTo(QRect(QCursor::pos(), QSize(1, 1)), Popover::Edge::Below);
-        NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
-    } else {
-        showPopover();
-    }
-    if (eventMonitor_)
-        eventMonitor_->start();
+    if (!statusItem_)
+        showAt(QRect(QCursor::pos(), QSize(1, 1)));
+    showPopover();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 #include <QStringList>
 #include <memory>
 
@@ -38,6 +39,9 @@ public:
     EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
 
 private:
+    // Shows the popover below the anchor (global coordinates) and refreshes the list.
+    void showAt(const QRect& anchor);
+
     UserDefaults& defaults_;
     QuotesViewController& controller_;
     GlobalMouseMonitor& mouse_;

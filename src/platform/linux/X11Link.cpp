@@ -1,6 +1,6 @@
 #include "X11Link.h"
 
-#include "XcbReply.h"
+#include "Xcb.h"
 
 #include <QList>
 
@@ -55,16 +55,9 @@ X11Link::~X11Link() = default;
 
 std::unique_ptr<X11Link> X11Link::open() {
     auto impl = std::make_unique<Impl>();
-    int screenNumber = 0;
-    impl->conn = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(impl->conn))
+    impl->conn = xcb::connectToDisplay(&impl->root);
+    if (!impl->conn)
         return nullptr;
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(impl->conn));
-    for (int n = 0; n < screenNumber && it.rem; ++n)
-        xcb_screen_next(&it);
-    if (!it.rem)
-        return nullptr;
-    impl->root = it.data->root;
 
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(impl->conn, &impl->ewmh);
     impl->ewmhReady = xcb_ewmh_init_atoms_replies(&impl->ewmh, cookies, nullptr) != 0;

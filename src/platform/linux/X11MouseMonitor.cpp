@@ -1,6 +1,6 @@
 #include "X11MouseMonitor.h"
 
-#include "XcbReply.h"
+#include "Xcb.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
@@ -27,16 +27,9 @@ struct X11MouseMonitor::Impl {
     }
 
     bool open() {
-        int screenNumber = 0;
-        conn = xcb_connect(nullptr, &screenNumber);
-        if (xcb_connection_has_error(conn))
+        conn = xcb::connectToDisplay(&root);
+        if (!conn)
             return false;
-        auto it = xcb_setup_roots_iterator(xcb_get_setup(conn));
-        for (int n = 0; n < screenNumber && it.rem; ++n)
-            xcb_screen_next(&it);
-        if (!it.rem)
-            return false;
-        root = it.data->root;
         const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn, &xcb_input_id);
         if (!ext || !ext->present)
             return false;

@@ -10,6 +10,24 @@
 
 namespace vellora::xcb {
 
+// Connects to $DISPLAY and finds the root window of its screen. On failure the connection (if
+// any) is closed and nothing is returned.
+inline xcb_connection_t* connectToDisplay(xcb_window_t* root) {
+    int screenNumber = 0;
+    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
+    if (!xcb_connection_has_error(conn)) {
+        auto it = xcb_setup_roots_iterator(xcb_get_setup(conn));
+        for (int n = 0; n < screenNumber && it.rem; ++n)
+            xcb_screen_next(&it);
+        if (it.rem) {
+            *root = it.data->root;
+            return conn;
+        }
+    }
+    xcb_disconnect(conn);
+    return nullptr;
+}
+
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
