@@ -3,6 +3,7 @@
 #include "Diagnostics.h"
 #include "UserDefaults.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -11,20 +12,53 @@ namespace vellora {
 namespace {
 const QString kBlueMarker = QStringLiteral("\U0001F535");
 const QString kRedMarker = QStringLiteral("\U0001F534");
+
+// The text after "key=" in the settings file's general section, as it stands in the file.
+QString storedText(const QString& path, const QString& key) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool general = true; // keys before any section header belong to the general section
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            general = line == QLatin1String("[General]");
+        else if (general && line.section(QLatin1Char('='), 0, 0).trimmed() == key)
+            return line.section(QLatin1Char('='), 1).trimmed();
+    }
+    return {};
+}
 } // namespace
 
 AppVolumeTable::AppVolumeTable(UserDefaults& defaults) : defaults_(defaults) {}
 
-QString AppVolumeTable::encode(const QStringList& list) {
-    return QString::fromUtf8(
-        QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
+QVariant AppVolumeTable::encode(const QStringList& list) {
+    // Two lists would not read back as written: an empty one (the file says "@Invalid()", which
+    // reads as a value that cannot be read), and a single text starting with "[" (the file holds
+    // a one-element list as plain text, which would read as the JSON form of earlier versions).
+    // Both are written in that JSON form itself, which reads back exactly.
+    if (list.isEmpty() || (list.size() == 1 && list.constFirst().startsWith(QLatin1Char('['))))
+        return QString::fromUtf8(
+            QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
+    return list;
 }
 
 std::optional<QStringList> AppVolumeTable::decode(const QVariant& stored) {
-    if (stored.typeId() != QMetaType::QString)
-        return std::nullopt;
+    switch (stored.typeId()) {
+    case QMetaType::QStringList:
+        return stored.toStringList();
+    case QMetaType::QString:
+        break;
+    default:
+        return std::nullopt; // bytes, numbers, a damaged "@Variant(...)": not a table
+    }
+    const QString text = stored.toString();
+    if (!text.startsWith(QLatin1Char('[')))
+        return QStringList{text};
+    // The JSON form of earlier versions; a text that starts like it but is not an array of
+    // strings is damaged data.
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(stored.toString().toUtf8(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
     QStringList list;
@@ -52,9 +86,12 @@ void AppVolumeTable::keepUnreadableValue() {
     defaults_.reload();
     if (!defaults_.contains(UserDefaults::kApps))
         return;
-    const QVariant stored = defaults_.value(UserDefaults::kApps);
+    QVariant stored = defaults_.value(UserDefaults::kApps);
     if (decode(stored))
         return;
+    // A value the store cannot represent at all is kept as the text the file holds.
+    if (!stored.isValid())
+        stored = storedText(defaults_.filePath(), UserDefaults::kApps);
     // Never overwrite an earlier copy: pick the first free key beside it.
     QString key = kUnreadableKey;
     for (int n = 2; defaults_.contains(key); ++n)
@@ -132,7 +169,7 @@ bool AppVolumeTable::sameName(const QString& a, const QString& b) {
     return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }
 
-std::optional<int> parseLevel(const QString& text) {
+std::optional<int> parseLevel(const QString& text, int max) {
     const QString digits = text.trimmed();
     if (digits.isEmpty() || digits.size() > 9)
         return std::nullopt;
@@ -141,7 +178,7 @@ std::optional<int> parseLevel(const QString& text) {
             return std::nullopt;
     }
     const int value = digits.toInt();
-    if (value > 100)
+    if (value > max)
         return std::nullopt;
     return value;
 }

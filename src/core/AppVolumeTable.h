@@ -40,7 +40,12 @@ public:
     // Names compare exactly, with canonically equivalent texts equal.
     static bool sameName(const QString& a, const QString& b);
 
-    static QString encode(const QStringList& list);
+    // The value stored for a list: the settings file's own string list, written there as
+    // "Apps=, 30/*/*/*/*/Name".
+    static QVariant encode(const QStringList& list);
+    // The list a value found under the key holds, or nothing when it cannot be read. Reads the
+    // list form, a single text (the file's form of a one-element list) and the JSON text that
+    // earlier versions wrote.
     static std::optional<QStringList> decode(const QVariant& stored);
 
 private:
@@ -50,7 +55,8 @@ private:
     UserDefaults& defaults_;
 };
 
-// The whole number 0..100 that a level text names (surrounding white space ignored), or nothing.
-std::optional<int> parseLevel(const QString& text);
+// The whole number from 0 to max that a level text names (surrounding white space ignored), or
+// nothing. Levels from the table are bounded by 100; a captured volume by what the server accepts.
+std::optional<int> parseLevel(const QString& text, int max = 100);
 
 } // namespace vellora
