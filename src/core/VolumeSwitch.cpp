@@ -30,7 +30,7 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
 
     for (const QString& entry : *table) {
         if (matches(entry)) {
-            applyLevel(AppVolumeTable::entryLevel(entry));
+            applyLevel(AppVolumeTable::entryLevel(entry), 100);
             mudou_ = true;
             return;
         }
@@ -38,7 +38,9 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
 
     if (mudou_) {
         mudou_ = false;
-        applyLevel(volume_);
+        // The captured volume is the server's own value: it goes back as it was, above 100 %
+        // too where the output was boosted, within what the control accepts.
+        applyLevel(volume_, control_.maxPercent());
     }
 }
 
@@ -49,15 +51,16 @@ bool VolumeSwitch::matches(const QString& entry) const {
     return AppVolumeTable::sameName(AppVolumeTable::entryName(entry), *atualApp_->localizedName);
 }
 
-void VolumeSwitch::applyLevel(const QString& level) {
-    if (const auto percent = parseLevel(level)) {
+void VolumeSwitch::applyLevel(const QString& level, int max) {
+    if (const auto percent = parseLevel(level, max)) {
         control_.setOutputVolume(*percent);
         return;
     }
     QString shown = level;
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    diag(QStringLiteral("refused level \"%1\": not a whole number from 0 to 100").arg(shown));
+    diag(QStringLiteral("refused level \"%1\": not a whole number from 0 to %2")
+             .arg(shown, QString::number(max))); // at once: the text may hold "%2"
 }
 
 } // namespace vellora

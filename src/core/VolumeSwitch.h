@@ -28,8 +28,8 @@ public:
 
 private:
     bool matches(const QString& entry) const;
-    // Applies a level text only when it names a whole number from 0 to 100.
-    void applyLevel(const QString& level);
+    // Applies a level text only when it names a whole number from 0 to max.
+    void applyLevel(const QString& level, int max);
 
     AppVolumeTable& table_;
     VolumeControl& control_;

@@ -11,8 +11,10 @@ public:
     virtual ~VolumeControl() = default;
     // Reads the volume; the text captured, or nothing when no usable text arrived. Blocks, bounded.
     virtual std::optional<QString> readOutputVolume() = 0;
-    // Sets the volume to a whole percent from 0 to 100. Blocks, bounded.
+    // Sets the volume to a whole percent from 0 to maxPercent(). Blocks, bounded.
     virtual void setOutputVolume(int percent) = 0;
+    // The largest percent setOutputVolume accepts (100, or more where the output can be boosted).
+    virtual int maxPercent() const = 0;
 };
 
 } // namespace vellora

@@ -13,6 +13,7 @@ public:
     QStringList captures; // answers to reads, a null text for "nothing"; nothing once used up
     int reads = 0;
     QList<int> sets;
+    int max = 100; // the largest percent this control accepts
 
     std::optional<QString> readOutputVolume() override {
         ++reads;
@@ -22,6 +23,7 @@ public:
         return next;
     }
     void setOutputVolume(int percent) override { sets << percent; }
+    int maxPercent() const override { return max; }
 };
 
 // Music players with a chosen playing state each.

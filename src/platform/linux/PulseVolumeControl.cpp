@@ -1,6 +1,7 @@
 #include "PulseVolumeControl.h"
 
 #include "core/Diagnostics.h"
+#include "platform/Backoff.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -9,10 +10,12 @@
 namespace vellora {
 
 namespace {
-constexpr pa_usec_t kCallBound = 1000 * 1000;        // every call waits at most one second
-constexpr pa_usec_t kFirstRetry = 250 * 1000;        // first reconnection attempt
-constexpr pa_usec_t kLongestRetry = 5 * 1000 * 1000; // backoff cap
+constexpr pa_usec_t kCallBound = 1000 * 1000; // every call waits at most one second
 const char* const kDefaultSink = "@DEFAULT_SINK@";
+// The largest percent the server takes. A restore puts back a volume this server reported, which
+// it never holds above PA_VOLUME_MAX; a lower bound such as PA_VOLUME_UI_MAX (153 %) would lose a
+// volume another tool had set higher. Table levels stay within 100 before they get here.
+constexpr int kMaxPercent = int(quint64(PA_VOLUME_MAX) * 100 / PA_VOLUME_NORM);
 } // namespace
 
 // The wall-clock time usec from now, as the main loop's timers take it.
@@ -29,7 +32,7 @@ struct PulseVolumeControl::Impl {
     pa_mainloop_api* api = nullptr;
     pa_context* context = nullptr;
     pa_time_event* retry = nullptr;
-    pa_usec_t retryDelay = kFirstRetry;
+    Backoff backoff;
     bool ready = false;
     bool everReported = false;
 
@@ -71,9 +74,8 @@ struct PulseVolumeControl::Impl {
     void scheduleRetry() {
         if (retry)
             return;
-        const timeval when = after(retryDelay);
+        const timeval when = after(pa_usec_t(backoff.next().count()) * PA_USEC_PER_MSEC);
         retry = api->time_new(api, &when, &Impl::onRetry, this);
-        retryDelay = std::min(retryDelay * 2, kLongestRetry);
     }
 
     static void onRetry(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
@@ -87,7 +89,7 @@ struct PulseVolumeControl::Impl {
         auto* d = static_cast<Impl*>(self);
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
-            d->retryDelay = kFirstRetry;
+            d->backoff.reset();
             d->report(true);
             pa_threaded_mainloop_signal(d->loop, 0);
             break;
@@ -220,7 +222,7 @@ std::optional<QString> PulseVolumeControl::readOutputVolume() {
 
 void PulseVolumeControl::setOutputVolume(int percent) {
     const auto target =
-        pa_volume_t((quint64(std::clamp(percent, 0, 100)) * PA_VOLUME_NORM + 50) / 100);
+        pa_volume_t((quint64(std::clamp(percent, 0, kMaxPercent)) * PA_VOLUME_NORM + 50) / 100);
     pa_threaded_mainloop_lock(d->loop);
     if (auto volume = d->defaultSinkVolume()) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
@@ -235,6 +237,10 @@ void PulseVolumeControl::setOutputVolume(int percent) {
         });
     }
     pa_threaded_mainloop_unlock(d->loop);
+}
+
+int PulseVolumeControl::maxPercent() const {
+    return kMaxPercent;
 }
 
 void PulseVolumeControl::onConnectionChanged(bool connected) {

@@ -9,7 +9,7 @@ namespace vellora {
 
 // The default sink's volume over the PulseAudio protocol (PulseAudio, or PipeWire's server).
 // Calls block for at most about a second; while the server is away they fail at once, and the
-// connection is retried with a growing delay until the server is back.
+// connection is retried by the common back-off rule until the server is back.
 class PulseVolumeControl : public QObject, public VolumeControl {
     Q_OBJECT
 
@@ -19,8 +19,10 @@ public:
 
     // The default sink's volume as whole-percent text (the loudest channel, rounded).
     std::optional<QString> readOutputVolume() override;
-    // Scales all channels so the loudest is at percent, keeping the balance.
+    // Scales all channels so the loudest is at percent, keeping the balance; above 100 boosts.
     void setOutputVolume(int percent) override;
+    // What the server accepts: far above 100, as a boosted sink may be.
+    int maxPercent() const override;
 
     bool isConnected() const;
 

@@ -1,10 +1,13 @@
 #include "X11MouseMonitor.h"
 
 #include "Xcb.h"
+#include "core/Diagnostics.h"
+#include "platform/Backoff.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWindow>
 
 #include <xcb/xinput.h>
@@ -15,28 +18,48 @@ struct X11MouseMonitor::Impl {
     xcb_connection_t* conn = nullptr;
     xcb_window_t root = 0;
     uint8_t xiOpcode = 0;
-    bool xi2 = false;
-    bool running = false;
+    bool xi2 = false;     // the server offers XInput2
+    bool running = false; // started, and not stopped since
+    bool lossReported = false;
     std::unique_ptr<QSocketNotifier> notifier;
     QMetaObject::Connection inactive;
+    QTimer retry;
+    Backoff backoff;
 
     ~Impl() {
         notifier.reset();
-        if (conn)
-            xcb_disconnect(conn);
+        close();
     }
 
+    // Closes the connection; its notifier may be the one whose signal is being handled, so it
+    // goes later.
+    void close() {
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier.release()->deleteLater();
+        }
+        if (conn)
+            xcb_disconnect(conn);
+        conn = nullptr;
+    }
+
+    // Connects to the X server; false when it cannot be reached. Without XInput2 on the server
+    // the connection is not kept (xi2 stays false).
     bool open() {
+        xi2 = false;
         conn = xcb::connectToDisplay(&root);
         if (!conn)
             return false;
         const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn, &xcb_input_id);
-        if (!ext || !ext->present)
-            return false;
-        xiOpcode = ext->major_opcode;
-        const auto version = xcb::reply<xcb_input_xi_query_version_reply_t>(
-            conn, xcb_input_xi_query_version(conn, 2, 0).sequence);
-        return version && version->major_version >= 2;
+        if (ext && ext->present) {
+            xiOpcode = ext->major_opcode;
+            const auto version = xcb::reply<xcb_input_xi_query_version_reply_t>(
+                conn, xcb_input_xi_query_version(conn, 2, 0).sequence);
+            xi2 = version && version->major_version >= 2;
+        }
+        if (!xi2)
+            close();
+        return true;
     }
 
     void select(bool on) {
@@ -59,12 +82,11 @@ struct X11MouseMonitor::Impl {
 
 X11MouseMonitor::X11MouseMonitor(QObject* parent)
     : GlobalMouseMonitor(parent), d(std::make_unique<Impl>()) {
-    d->xi2 = d->open();
-    if (!d->xi2)
-        return;
-    d->notifier =
-        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->conn), QSocketNotifier::Read);
-    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
+    d->retry.setSingleShot(true);
+    connect(&d->retry, &QTimer::timeout, this, &X11MouseMonitor::reconnect);
+    if (!d->open() || !d->xi2)
+        return; // no X server or no XInput2: losing activation stands in for presses
+    watchConnection();
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
                 [this] { drain(false); });
@@ -83,32 +105,77 @@ void X11MouseMonitor::start() {
     if (d->running)
         return;
     d->running = true;
-    if (d->xi2) {
+    if (d->conn)
         d->select(true);
-        return;
-    }
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        d->inactive = connect(app, &QGuiApplication::applicationStateChanged, this,
-                              [this](Qt::ApplicationState state) {
-                                  if (state == Qt::ApplicationInactive)
-                                      emit pressed(0, QPoint());
-                              });
-    }
+    useStandIn(!d->conn);
 }
 
 void X11MouseMonitor::stop() {
     if (!d->running)
         return;
     d->running = false;
-    if (d->xi2)
+    if (d->conn)
         d->select(false);
-    disconnect(d->inactive);
+    useStandIn(false);
+}
+
+// While presses cannot be seen (no XInput2, or the X connection is away), this program losing
+// activation stands in for a press elsewhere.
+void X11MouseMonitor::useStandIn(bool on) {
+    if (!on) {
+        disconnect(d->inactive);
+        return;
+    }
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || d->inactive)
+        return;
+    d->inactive = connect(app, &QGuiApplication::applicationStateChanged, this,
+                          [this](Qt::ApplicationState state) {
+                              if (state == Qt::ApplicationInactive)
+                                  emit pressed(0, QPoint());
+                          });
+}
+
+void X11MouseMonitor::watchConnection() {
+    d->notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->conn), QSocketNotifier::Read);
+    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
+}
+
+void X11MouseMonitor::serverLost() {
+    d->close();
+    if (!d->lossReported) {
+        d->lossReported = true;
+        diag(QStringLiteral("mouse monitor: lost the X server; retrying"));
+    }
+    if (d->running)
+        useStandIn(true);
+    d->retry.start(d->backoff.next());
+}
+
+void X11MouseMonitor::reconnect() {
+    if (!d->open()) {
+        d->retry.start(d->backoff.next());
+        return;
+    }
+    d->backoff.reset();
+    if (d->lossReported) {
+        d->lossReported = false;
+        diag(QStringLiteral("mouse monitor: connected to the X server again"));
+    }
+    if (!d->conn)
+        return; // the server came back without XInput2: the stand-in stays
+    watchConnection();
+    if (d->running) {
+        d->select(true);
+        useStandIn(false);
+    }
 }
 
 void X11MouseMonitor::drain(bool readSocket) {
-    if (!d->conn || xcb_connection_has_error(d->conn))
+    if (!d->conn)
         return;
-    for (;;) {
+    while (!xcb_connection_has_error(d->conn)) {
         xcb::Owned<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(d->conn)
                                                          : xcb_poll_for_queued_event(d->conn));
         if (!event)
@@ -122,6 +189,8 @@ void X11MouseMonitor::drain(bool readSocket) {
         if (d->running && raw->detail >= 1 && raw->detail <= 3)
             report(int(raw->detail));
     }
+    if (d->conn && xcb_connection_has_error(d->conn))
+        serverLost();
 }
 
 void X11MouseMonitor::report(int button) {

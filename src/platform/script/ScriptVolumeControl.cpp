@@ -1,6 +1,6 @@
 #include "ScriptVolumeControl.h"
 
-#include "Diagnostics.h"
+#include "core/Diagnostics.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -16,6 +16,11 @@ std::optional<QString> ScriptVolumeControl::readOutputVolume() {
 }
 
 void ScriptVolumeControl::setOutputVolume(int percent) {
+    // Only a whole number from 0 to 100 ever reaches the interpreter.
+    if (percent < 0 || percent > maxPercent()) {
+        diag(QStringLiteral("volume script: refused level %1: not from 0 to 100").arg(percent));
+        return;
+    }
     run(kSetScriptPrefix + QString::number(percent), false);
 }
 

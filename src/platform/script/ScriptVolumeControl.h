@@ -8,8 +8,9 @@
 
 namespace vellora {
 
-// Reads and sets the master volume by running a script interpreter with a one-line script.
-// The interpreter gets an argument list ("-e", script), never a shell; every run is bounded.
+// Reads and sets the master volume by running a script interpreter with a one-line script: the
+// volume control of a platform that has such an interpreter (osascript), or any interpreter
+// path given to it. It gets an argument list ("-e", script), never a shell; every run is bounded.
 class ScriptVolumeControl : public VolumeControl {
 public:
     static inline const QString kDefaultInterpreter = QStringLiteral("/usr/bin/osascript");
@@ -24,6 +25,8 @@ public:
     // the text before it; nothing when no chunk arrived or none decoded.
     std::optional<QString> readOutputVolume() override;
     void setOutputVolume(int percent) override;
+    // The interpreter's volume goes from 0 to 100.
+    int maxPercent() const override { return 100; }
 
     // Decodes bytes as UTF-8; nothing when they are not valid UTF-8.
     static std::optional<QString> decodeUtf8(const QByteArray& bytes);
