@@ -3,22 +3,51 @@
 #include "platform/RunningApplication.h"
 
 #include <QObject>
+#include <QString>
+#include <QTimer>
+#include <chrono>
+#include <optional>
 
 namespace vellora {
 
-// Tells when another application becomes the active one.
+// Tells when another application becomes the active one. An activation is a change of
+// application, not of window: moving between two windows of one application is none, and this
+// program's own popovers, menus and alerts never count. Focus resting on no window, or on a window
+// that names no application, is an activation without an application, but only once it lasts:
+// window managers pass through "no window" for an instant between two windows.
 class ActivationSource : public QObject {
     Q_OBJECT
 
 public:
-    using QObject::QObject;
+    static constexpr std::chrono::milliseconds kSettleDelay{250};
+
+    explicit ActivationSource(QObject* parent = nullptr);
     ~ActivationSource() override = default;
     // Whether activations can be observed at all in this session.
     virtual bool isAvailable() const = 0;
+    // How long focus must rest on no application before that counts.
+    void setSettleDelay(std::chrono::milliseconds delay) { settle_.setInterval(delay); }
 
 signals:
-    // An application became the active one.
-    void applicationActivated(const vellora::RunningApplication& application);
+    // Another application became the active one; nothing when none is in front any more.
+    void applicationActivated(const std::optional<vellora::RunningApplication>& application);
+
+protected:
+    // What is in front now, as a backend sees it: an application, or none.
+    void frontChanged(const std::optional<RunningApplication>& application);
+    // One of this program's own windows is in front: the application the user works in stays.
+    void ownWindowInFront();
+
+private:
+    // Which application this is: its desktop entry, else its process, else its name.
+    static QString identity(const std::optional<RunningApplication>& application);
+    void report(const std::optional<RunningApplication>& application);
+
+    bool known_ = false; // whether anything was reported yet
+    QString current_;    // identity of the application last reported; empty for none
+    QTimer settle_;
 };
 
 } // namespace vellora
+
+Q_DECLARE_METATYPE(std::optional<vellora::RunningApplication>)

@@ -8,13 +8,14 @@
 
 using namespace vellora;
 
-Q_DECLARE_METATYPE(vellora::RunningApplication)
-
 namespace {
 
+using Front = std::optional<RunningApplication>;
+
 QString nameOf(const QSignalSpy& spy, qsizetype at) {
-    const auto app = spy.at(at).at(0).value<RunningApplication>();
-    return app.localizedName.value_or(QStringLiteral("<none>"));
+    const auto app = spy.at(at).at(0).value<Front>();
+    return app ? app->localizedName.value_or(QStringLiteral("<unnamed>"))
+               : QStringLiteral("<none>");
 }
 
 bool setRoot(const QString& property, const QString& value) {
@@ -33,11 +34,13 @@ class TestActivation : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        qRegisterMetaType<RunningApplication>();
+        qRegisterMetaType<Front>();
         entries = std::make_unique<GioDesktopEntries>();
         source = std::make_unique<X11ActivationSource>(*entries);
         QVERIFY(source->isAvailable());
     }
+    // Windows closed at the end of a test leave nothing in front: let that settle.
+    void cleanup() { QTest::qWait(2 * int(ActivationSource::kSettleDelay.count())); }
     void cleanupTestCase() {
         source.reset();
         entries.reset();
@@ -70,28 +73,44 @@ private slots:
         QVERIFY(TestWindows::activate(window));
         QTRY_VERIFY(!spy.isEmpty());
         QCOMPARE(nameOf(spy, spy.size() - 1), name);
-        const auto app = spy.last().at(0).value<RunningApplication>();
-        QCOMPARE(app.pid, windows.last()->processId());
+        const auto app = spy.last().at(0).value<Front>();
+        QCOMPARE(app->pid, windows.last()->processId());
     }
 
-    void repeatsAndEmptyWindows() {
+    // An activation is a change of application: a repeat, or another window of the same
+    // application, is none. Focus on no window counts only once it lasts.
+    void applicationsNotWindows() {
         TestWindows windows;
         const QString alpha = windows.start("xterm", {"-class", "Alpha"}, "Alpha");
+        const QString alpha2 = windows.start("xterm", {"-class", "Alpha", "-title", "2"}, "Alpha");
         const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty());
+        const QString second = desktop::run("xdotool", {"search", "--class", "^Alpha$"})
+                                   .value_or(QString())
+                                   .split('\n', Qt::SkipEmptyParts)
+                                   .value(1)
+                                   .trimmed();
+        QVERIFY(!second.isEmpty() && second != alpha);
         QVERIFY(TestWindows::activate(beta));
         QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
         QVERIFY(TestWindows::activate(alpha));
         QTRY_COMPARE(spy.size(), 1);
-        QCOMPARE(nameOf(spy, 0), QStringLiteral("Alpha"));
-
-        // The same window announced again is not a new activation.
         QVERIFY(setRoot("_NET_ACTIVE_WINDOW", alpha));
-        // No active window: no application, and no error.
+        QVERIFY(TestWindows::activate(second));
+        // Between two windows, "no window" for an instant is nothing.
         QVERIFY(setRoot("_NET_ACTIVE_WINDOW", "0"));
         QVERIFY(TestWindows::activate(beta));
         QTRY_COMPARE(spy.size(), 2);
+        QTest::qWait(2 * int(ActivationSource::kSettleDelay.count()));
+        QCOMPARE(nameOf(spy, 0), QStringLiteral("Alpha"));
         QCOMPARE(nameOf(spy, 1), QStringLiteral("Beta"));
+        QCOMPARE(spy.size(), 2);
+        // No window that lasts: an activation without an application, once.
+        QVERIFY(setRoot("_NET_ACTIVE_WINDOW", "0"));
+        QTRY_COMPARE(spy.size(), 3);
+        QCOMPARE(nameOf(spy, 2), QStringLiteral("<none>"));
+        QTest::qWait(2 * int(ActivationSource::kSettleDelay.count()));
+        QCOMPARE(spy.size(), 3);
     }
 
     void windowThatVanishes() {
@@ -128,12 +147,14 @@ private slots:
 
     void classThatArrivesLate() {
         TestWindows windows;
-        const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
+        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
         const QString alpha = windows.start("xterm", {"-class", "Alpha"}, "Alpha");
+        const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty());
         QVERIFY(TestWindows::activate(beta));
+        QTRY_VERIFY(!spy.isEmpty() && nameOf(spy, spy.size() - 1) == "Beta");
+        spy.clear();
         QVERIFY(desktop::run("xprop", {"-id", alpha, "-remove", "WM_CLASS"}).has_value());
-        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
         QVERIFY(TestWindows::activate(alpha));
         QTest::qWait(200); // nothing can be named yet
         QVERIFY(spy.isEmpty());

@@ -7,6 +7,7 @@
 #include "support/TempDefaults.h"
 #include "support/Windows.h"
 
+#include <QProcess>
 #include <QtTest>
 
 using namespace vellora;
@@ -29,9 +30,8 @@ private slots:
         table.putEntry("80", "Finder");
         MusicPlayerCheck players(*store.defaults, platform.musicPlayers.get());
         VolumeSwitch volumeSwitch(table, *platform.volume, players);
-        QObject::connect(
-            platform.activations.get(), &ActivationSource::applicationActivated,
-            [&](const RunningApplication& app) { volumeSwitch.setPreviousApplication(app); });
+        QObject::connect(platform.activations.get(), &ActivationSource::applicationActivated,
+                         [&](const auto& app) { volumeSwitch.setPreviousApplication(app); });
 
         TestWindows windows;
         const QString beta = windows.start("xterm", {"-class", "Beta"}, "Beta");
@@ -46,11 +46,23 @@ private slots:
         QTRY_COMPARE(desktop::sinkPercent(), 30);
         QVERIFY(volumeSwitch.mudou());
 
-        // The file manager's windows are the Finder's.
+        // The file manager's windows are the Finder's. Focus passing through no window on
+        // the way there sets its level and nothing in between.
+        QProcess events;
+        events.start("pactl", {"subscribe"});
+        QVERIFY(events.waitForStarted());
+        QVERIFY(desktop::run("xprop", {"-root", "-f", "_NET_ACTIVE_WINDOW", "32x", "-set",
+                                       "_NET_ACTIVE_WINDOW", "0"}));
         QVERIFY(TestWindows::activate(files));
         QTRY_COMPARE(desktop::sinkPercent(), 80);
+        QTest::qWait(3 * int(ActivationSource::kSettleDelay.count()));
+        events.terminate();
+        events.waitForFinished(2000);
+        QCOMPARE(QString::fromUtf8(events.readAllStandardOutput()).count("on sink #"), 1);
 
-        QVERIFY(TestWindows::activate(beta));
+        // Nothing in front, lastingly: the captured volume returns.
+        QVERIFY(desktop::run("xprop", {"-root", "-f", "_NET_ACTIVE_WINDOW", "32x", "-set",
+                                       "_NET_ACTIVE_WINDOW", "0"}));
         QTRY_COMPARE(desktop::sinkPercent(), 55);
         QVERIFY(!volumeSwitch.mudou());
     }

@@ -4,6 +4,7 @@
 #include "ProcessInfo.h"
 #include "X11Link.h"
 #include "core/Diagnostics.h"
+#include "platform/Backoff.h"
 #include "platform/DesktopEntry.h"
 
 #include <QAbstractEventDispatcher>
@@ -20,7 +21,7 @@ struct X11ActivationSource::Impl {
     ApplicationResolver resolver;
     uint32_t lastWindow = 0;    // the active window last seen
     uint32_t pendingWindow = 0; // active, but not yet named: waiting for its WM_CLASS
-    int retryDelayMs = 500;
+    Backoff backoff;
     bool lossReported = false;
     QTimer retry;
 
@@ -76,12 +77,11 @@ bool X11ActivationSource::isAvailable() const {
 void X11ActivationSource::connectToServer() {
     auto link = X11Link::open();
     if (!link) {
-        d->retry.start(d->retryDelayMs);
-        d->retryDelayMs = std::min(d->retryDelayMs * 2, 30000);
+        d->retry.start(d->backoff.next());
         return;
     }
     d->x = std::move(link);
-    d->retryDelayMs = 500;
+    d->backoff.reset();
     if (d->lossReported) {
         d->lossReported = false;
         diag(QStringLiteral("activation: connected to the X server again"));
@@ -100,22 +100,19 @@ void X11ActivationSource::serverLost() {
         d->lossReported = true;
         diag(QStringLiteral("activation: lost the X server; retrying"));
     }
-    d->retry.start(d->retryDelayMs);
+    d->retry.start(d->backoff.next());
 }
 
 void X11ActivationSource::drain(bool readSocket) {
     if (!d->x)
         return;
     while (auto event = d->x->nextEvent(readSocket)) {
-        std::optional<RunningApplication> app;
         if (event->activeWindowChanged)
-            app = activeWindowChanged();
+            activeWindowChanged();
         else if (event->destroyed)
             windowDestroyed(event->window);
         else if (event->namingPropertyChanged && event->window == d->pendingWindow)
-            app = pendingWindowNamed();
-        if (app)
-            emit applicationActivated(*app);
+            pendingWindowNamed();
     }
     if (d->x->hasError())
         serverLost();
@@ -125,42 +122,56 @@ void X11ActivationSource::drain(bool readSocket) {
 
 namespace vellora {
 
-std::optional<RunningApplication> X11ActivationSource::activeWindowChanged() {
+void X11ActivationSource::activeWindowChanged() {
     const auto window = d->x->activeWindow();
     if (!window || *window == d->lastWindow)
-        return std::nullopt; // unreadable, or a repeat
+        return; // unreadable, or a repeat
     if (d->lastWindow)
         d->x->unwatch(d->lastWindow);
     d->lastWindow = *window;
     d->pendingWindow = 0;
-    if (*window == 0)
-        return std::nullopt; // no active window: no application
+    if (*window == 0) {
+        frontChanged(std::nullopt); // no active window: no application
+        return;
+    }
+    if (d->x->windowPid(*window) == QCoreApplication::applicationPid()) {
+        ownWindowInFront(); // a popover or menu of this program: not an application switch
+        return;
+    }
     // Watch it for its end: the server may hand its id to a later window.
     d->x->watch(*window, false);
     const auto facts = d->factsOf(*window);
-    if (!facts)
-        return std::nullopt; // the window vanished
-    if (Impl::named(*facts))
-        return d->resolve(*facts);
+    if (!facts) {
+        frontChanged(std::nullopt); // the window vanished
+        return;
+    }
+    if (Impl::named(*facts)) {
+        frontChanged(d->resolve(*facts));
+        return;
+    }
     // Not named yet: watch its properties too, then look again, since its WM_CLASS may have
     // arrived between the first read and the watch.
     d->pendingWindow = *window;
     d->x->watch(*window, true);
-    return pendingWindowNamed();
+    pendingWindowNamed();
 }
 
-std::optional<RunningApplication> X11ActivationSource::pendingWindowNamed() {
+void X11ActivationSource::pendingWindowNamed() {
     const auto facts = d->factsOf(d->pendingWindow);
     if (!facts || !Impl::named(*facts))
-        return std::nullopt;
+        return;
     d->x->watch(d->pendingWindow, false);
     d->pendingWindow = 0;
-    return d->resolve(*facts);
+    frontChanged(d->resolve(*facts));
 }
 
 void X11ActivationSource::windowDestroyed(uint32_t window) {
-    if (window == d->lastWindow)
+    if (window == d->lastWindow) {
         d->lastWindow = 0;
+        // The window in front is gone; unless the window manager names another one soon,
+        // nothing is in front.
+        frontChanged(std::nullopt);
+    }
     if (window == d->pendingWindow)
         d->pendingWindow = 0;
 }

@@ -26,8 +26,8 @@ private:
     void connectToServer();
     void serverLost();
     void drain(bool readSocket);
-    std::optional<RunningApplication> activeWindowChanged();
-    std::optional<RunningApplication> pendingWindowNamed();
+    void activeWindowChanged();
+    void pendingWindowNamed();
     void windowDestroyed(uint32_t window);
 
     std::unique_ptr<Impl> d;

@@ -1,0 +1,48 @@
+#include "ActivationSource.h"
+
+namespace vellora {
+
+ActivationSource::ActivationSource(QObject* parent) : QObject(parent) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleDelay);
+    connect(&settle_, &QTimer::timeout, this, [this] { report(std::nullopt); });
+}
+
+QString ActivationSource::identity(const std::optional<RunningApplication>& application) {
+    if (!application)
+        return {};
+    if (application->bundleIdentifier && !application->bundleIdentifier->isEmpty())
+        return QStringLiteral("id:") + *application->bundleIdentifier;
+    if (application->pid > 0)
+        return QStringLiteral("pid:") + QString::number(application->pid);
+    return QStringLiteral("name:") + application->localizedName.value_or(QString());
+}
+
+void ActivationSource::frontChanged(const std::optional<RunningApplication>& application) {
+    if (!application) {
+        // Wait: a window following at once makes this instant nothing.
+        if (!known_ || !current_.isEmpty()) {
+            if (!settle_.isActive())
+                settle_.start();
+        }
+        return;
+    }
+    settle_.stop();
+    report(application);
+}
+
+void ActivationSource::ownWindowInFront() {
+    // A pending "nothing in front" was only the way into this program's window.
+    settle_.stop();
+}
+
+void ActivationSource::report(const std::optional<RunningApplication>& application) {
+    const QString id = identity(application);
+    if (known_ && id == current_)
+        return;
+    known_ = true;
+    current_ = id;
+    emit applicationActivated(application);
+}
+
+} // namespace vellora
