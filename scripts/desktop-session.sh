@@ -7,11 +7,14 @@
 #   desktop-session.sh stop DIR         stop everything started, by process id
 #   desktop-session.sh pulse-stop DIR   stop only the audio server (tests of its loss)
 #   desktop-session.sh pulse-start DIR  start the audio server again
+#   desktop-session.sh tray-stop DIR    stop only the tray (a session whose panel comes late)
+#   desktop-session.sh tray-start DIR   start the tray, unless it runs already
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-cmd=${1:?usage: desktop-session.sh start|stop|pulse-stop|pulse-start DIR}
-dir=${2:?usage: desktop-session.sh start|stop|pulse-stop|pulse-start DIR}
+usage='usage: desktop-session.sh start|stop|pulse-stop|pulse-start|tray-stop|tray-start DIR'
+cmd=${1:?$usage}
+dir=${2:?$usage}
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 
@@ -71,6 +74,24 @@ stop_pulse() {
   sed -i '/^pulse /d' "$dir/pids"
 }
 
+start_tray() {
+  # shellcheck disable=SC1091
+  source "$dir/env"
+  local pid
+  pid=$(pid_of trayer)
+  if [ -n "$pid" ] && alive "$pid"; then return 0; fi
+  sed -i '/^trayer /d' "$dir/pids"
+  trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+    --expand true --transparent false >>"$dir/trayer.log" 2>&1 &
+  remember trayer $!
+  wait_until trayer 200 xdotool search --classname trayer
+}
+
+stop_tray() {
+  stop_pid "$(pid_of trayer)"
+  sed -i '/^trayer /d' "$dir/pids"
+}
+
 start() {
   : >"$dir/pids"
   mkdir -p "$dir"/{home,config,data/applications,cache,state}
@@ -114,11 +135,7 @@ ENV
   remember openbox $!
   wait_until openbox 200 test -e "$dir/openbox.ready"
 
-  trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-    --expand true --transparent false >"$dir/trayer.log" 2>&1 &
-  remember trayer $!
-  wait_until trayer 200 xdotool search --classname trayer
-
+  start_tray
   start_pulse
   log "ready on :$display ($dir)"
 }
@@ -135,5 +152,7 @@ case $cmd in
   stop) stop ;;
   pulse-stop) stop_pulse ;;
   pulse-start) start_pulse ;;
+  tray-stop) stop_tray ;;
+  tray-start) start_tray ;;
   *) log "unknown command $cmd"; exit 2 ;;
 esac
