@@ -2,61 +2,35 @@
 #include "core/Bundle.h"
 #include "platform/linux/LinuxWorkspace.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 using namespace vellora;
 
-namespace {
-
+// Entities, a Boolean, a number, and a nested dictionary that must not leak into the top level.
 const char* const kPlist =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n"
-    "<dict>\n"
-    "    <key>CFBundleIdentifier</key>\n"
-    "    <string>com.vellora.tests.Fixture</string>\n"
-    "    <key>CFBundleName</key>\n"
-    "    <string>Fixture &amp; Co</string>\n"
-    "    <key>CFBundleVersion</key>\n"
-    "    <string>1.3</string>\n"
-    "    <key>LSUIElement</key>\n"
-    "    <true/>\n"
-    "    <key>CFBundleURLTypes</key>\n"
-    "    <array><dict><key>Nested</key><string>ignored</string></dict></array>\n"
-    "    <key>Build</key>\n"
-    "    <integer>42</integer>\n"
-    "</dict>\n"
-    "</plist>\n";
-
-} // namespace
+    "<?xml version='1.0' encoding='UTF-8'?>\n<!DOCTYPE plist PUBLIC '-//Apple//DTD PLIST 1.0//EN' "
+    "'http://www.apple.com/DTDs/PropertyList-1.0.dtd'>\n<plist version='1.0'><dict>\n"
+    "<key>CFBundleIdentifier</key><string>com.vellora.tests.Fixture</string>\n"
+    "<key>CFBundleName</key><string>Fixture &amp; Co</string><key>LSUIElement</key><true/>\n"
+    "<key>CFBundleURLTypes</key><array><dict><key>Nested</key><string>x</string></dict></array>\n"
+    "<key>Build</key><integer>42</integer>\n</dict></plist>\n";
 
 class TestWorkspace : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString bundlePath;
-    QString executable;
+    QString bundlePath = dir.filePath("Fixture.app");
+    QString executable = bundlePath + "/Contents/MacOS/Fixture";
 
 private slots:
     void initTestCase() {
-        bundlePath = dir.filePath("Fixture.app");
         QVERIFY(QDir().mkpath(bundlePath + "/Contents/MacOS"));
         QVERIFY(QDir().mkpath(bundlePath + "/Contents/Resources"));
         QFile plist(bundlePath + "/Contents/Info.plist");
-        QVERIFY(plist.open(QIODevice::WriteOnly));
-        plist.write(kPlist);
-        plist.close();
+        QVERIFY(plist.open(QIODevice::WriteOnly) && plist.write(kPlist) > 0);
         QFile doc(bundlePath + "/Contents/Resources/Acknowledgments.pdf");
         QVERIFY(doc.open(QIODevice::WriteOnly));
-        doc.close();
         // A real program, copied into the bundle, so /proc names the bundle's file.
-        executable = bundlePath + "/Contents/MacOS/Fixture";
         QVERIFY(QFile::copy("/bin/sleep", executable));
     }
 
@@ -65,26 +39,15 @@ private slots:
         QVERIFY(bundle);
         QCOMPARE(bundle->path(), bundlePath);
         const QVariantMap info = bundle->infoDictionary();
-        QCOMPARE(info.value("CFBundleIdentifier").toString(), "com.vellora.tests.Fixture");
         QCOMPARE(info.value("CFBundleName").toString(), "Fixture & Co");
-        QCOMPARE(info.value("CFBundleVersion").toString(), "1.3");
-        QCOMPARE(info.value("LSUIElement").toBool(), true);
+        QCOMPARE(info.value("LSUIElement"), QVariant(true));
         QCOMPARE(info.value("Build").toLongLong(), 42);
         QVERIFY(!info.contains("Nested"));
         QCOMPARE(bundle->pathForResource("Acknowledgments", "pdf"),
                  bundlePath + "/Contents/Resources/Acknowledgments.pdf");
         QVERIFY(bundle->pathForResource("Missing", "pdf").isEmpty());
-    }
-
-    void notABundle_data() {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("plain program") << "/bin/sleep";
-        QTest::newRow("MacOS outside a bundle") << dir.filePath("x/Contents/MacOS/x");
-        QTest::newRow("root") << "/";
-    }
-    void notABundle() {
-        QFETCH(QString, path);
-        QVERIFY(!Bundle::containing(path));
+        QVERIFY(!Bundle::containing(dir.filePath("x/Contents/MacOS/x"))); // no Info.plist
+        QVERIFY(!Bundle::containing("/"));
     }
 
     void runningFromABundle() {
@@ -100,13 +63,9 @@ private slots:
         first.start(executable, {"30"});
         QVERIFY(first.waitForStarted());
         QCOMPARE(count(), 1);
-        // Launched detached, through the workspace, a second instance is found as well.
-        QVERIFY(workspace.launchApplication(executable, {"30"}));
+        // Launched detached, through the workspace, a second one is found as well (it ends soon).
+        QVERIFY(workspace.launchApplication(executable, {"2"}));
         QTRY_COMPARE(count(), 2);
-        for (const RunningProcess& p : workspace.runningApplications()) {
-            if (p.bundleIdentifier && p.pid != first.processId() && p.executable == executable)
-                ::kill(pid_t(p.pid), SIGTERM);
-        }
         first.kill();
         first.waitForFinished();
         QTRY_COMPARE(count(), 0);

@@ -1,24 +1,32 @@
-// Naming the active window's application: the order of the rules, and sandbox ids.
+// Naming the active window's application: rule order, sandbox ids, a new list, /proc facts.
 #include "platform/linux/ApplicationResolver.h"
+#include "platform/linux/ProcessInfo.h"
 
 #include <QtTest>
 
 using namespace vellora;
 
+// Rows and entries name only what they set; the rest stays empty.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace {
 
-DesktopEntry entry(const QString& id, const QString& name, const QString& wmClass = {},
-                   const QString& executable = {}) {
-    DesktopEntry e;
-    e.id = id;
-    e.path = "/usr/share/applications/" + id;
-    e.name = name;
-    e.startupWmClass = wmClass;
-    e.executable = executable;
-    return e;
+// A window as a row gives it; the sandbox id comes from the text of the process's cgroup.
+struct Facts {
+    QString gtk, kde, inst, cls, cgroup, exe;
+    QStringList cmd;
+};
+
+// "name|bundle id" of what the window resolves to, or "<none>".
+QString describe(const ApplicationResolver& r, const WindowFacts& f) {
+    const auto app = r.resolve(f);
+    return app ? app->localizedName.value_or("?") + '|' + app->bundleIdentifier.value_or("")
+               : QStringLiteral("<none>");
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Facts)
 
 class TestResolver : public QObject {
     Q_OBJECT
@@ -28,219 +36,73 @@ class TestResolver : public QObject {
 private slots:
     void initTestCase() {
         resolver.setEntries(
-            {
-                entry("org.gnome.Nautilus.desktop", "Files", {}, "nautilus"),
-                entry("org.example.Editor.desktop", "Editor", {}, "editor"),
-                entry("quill.desktop", "Quillnote", "QuillMain", "quill"),
-                entry("brightpad.desktop", "Brightpad", {}, "brightpad"),
-                entry("Mixed.desktop", "Mixed Case", {}, "mixed"),
-                entry("org.mozilla.firefox.desktop", "Firefox", {}, "firefox"),
-                entry("firefox_firefox.desktop", "Firefox (Snap)", {}, "firefox"),
-                entry("first.desktop", "First", "Shared", "shared"),
-                entry("second.desktop", "Second", "Shared", "shared"),
-            },
+            {{.id = "org.gnome.Nautilus.desktop", .name = "Files"},
+             {.id = "org.ex.Editor.desktop", .name = "Editor", .startupWmClass = "EdMain"},
+             {.id = "quill.desktop", .name = "Quill", .startupWmClass = "QMain"},
+             {.id = "brightpad.desktop", .name = "Pad", .executable = "brightpad"},
+             {.id = "org.Mixed.desktop", .name = "Mixed"},
+             {.id = "org.mozilla.firefox.desktop", .name = "Firefox", .executable = "firefox"},
+             {.id = "firefox_firefox.desktop", .name = "Snapfox", .executable = "firefox"},
+             {.id = "org.gimp.GIMP.desktop", .name = "GIMP"},
+             {.id = "my-app_tool.desktop", .name = "Tool"}},
             "org.gnome.Nautilus.desktop");
     }
 
+    // In each row a later rule would give another answer than the expected one.
     void resolve_data() {
-        QTest::addColumn<QString>("gtk");
-        QTest::addColumn<QString>("kde");
-        QTest::addColumn<QString>("sandbox");
-        QTest::addColumn<QString>("instance");
-        QTest::addColumn<QString>("cls");
-        QTest::addColumn<QString>("exe");
-        QTest::addColumn<QString>("name");     // "<none>": no application
-        QTest::addColumn<QString>("bundleId"); // "": none
-        QTest::newRow("GTK application id") << "org.example.Editor"
-                                            << ""
-                                            << ""
-                                            << "x"
-                                            << "Quill"
-                                            << ""
-                                            << "Editor"
-                                            << "org.example.Editor";
-        QTest::newRow("KDE desktop file") << ""
-                                          << "brightpad"
-                                          << ""
-                                          << "QuillMain"
-                                          << ""
-                                          << ""
-                                          << "Brightpad"
-                                          << "brightpad";
-        QTest::newRow("KDE desktop file as a path") << ""
-                                                    << "/usr/share/applications/brightpad.desktop"
-                                                    << ""
-                                                    << ""
-                                                    << ""
-                                                    << ""
-                                                    << "Brightpad"
-                                                    << "brightpad";
-        QTest::newRow("sandbox before WM_CLASS") << ""
-                                                 << ""
-                                                 << "firefox_firefox.desktop"
-                                                 << "Navigator"
-                                                 << "firefox"
-                                                 << ""
-                                                 << "Firefox (Snap)"
-                                                 << "firefox_firefox";
-        QTest::newRow("StartupWMClass by instance") << ""
-                                                    << ""
-                                                    << ""
-                                                    << "QuillMain"
-                                                    << "Other"
-                                                    << ""
-                                                    << "Quillnote"
-                                                    << "quill";
-        QTest::newRow("StartupWMClass by class") << ""
-                                                 << ""
-                                                 << ""
-                                                 << "quill"
-                                                 << "QuillMain"
-                                                 << ""
-                                                 << "Quillnote"
-                                                 << "quill";
-        QTest::newRow("StartupWMClass before id") << ""
-                                                  << ""
-                                                  << ""
-                                                  << "brightpad"
-                                                  << "QuillMain"
-                                                  << ""
-                                                  << "Quillnote"
-                                                  << "quill";
-        QTest::newRow("id equals class") << ""
-                                         << ""
-                                         << ""
-                                         << "main"
-                                         << "brightpad"
-                                         << ""
-                                         << "Brightpad"
-                                         << "brightpad";
-        QTest::newRow("id equals class, case folded") << ""
-                                                      << ""
-                                                      << ""
-                                                      << ""
-                                                      << "mixed"
-                                                      << ""
-                                                      << "Mixed Case"
-                                                      << "Mixed";
-        QTest::newRow("reverse-DNS suffix") << ""
-                                            << ""
-                                            << ""
-                                            << "Navigator"
-                                            << "Firefox"
-                                            << ""
-                                            << "Firefox"
-                                            << "org.mozilla.firefox";
-        QTest::newRow("executable") << ""
-                                    << ""
-                                    << ""
-                                    << "w"
-                                    << "Unknown"
-                                    << "/opt/q/quill"
-                                    << "Quillnote"
-                                    << "quill";
-        QTest::newRow("WM_CLASS as a last resort") << ""
-                                                   << ""
-                                                   << ""
-                                                   << "term"
-                                                   << "XTerm"
-                                                   << "/usr/bin/xterm"
-                                                   << "XTerm"
-                                                   << "";
-        QTest::newRow("instance when no class") << ""
-                                                << ""
-                                                << ""
-                                                << "lonely"
-                                                << ""
-                                                << ""
-                                                << "lonely"
-                                                << "";
-        QTest::newRow("nothing known") << ""
-                                       << ""
-                                       << ""
-                                       << ""
-                                       << ""
-                                       << ""
-                                       << "<none>"
-                                       << "";
-        QTest::newRow("default file manager is Finder") << "org.gnome.Nautilus"
-                                                        << ""
-                                                        << ""
-                                                        << ""
-                                                        << ""
-                                                        << ""
-                                                        << "Finder"
-                                                        << "org.gnome.Nautilus";
-        QTest::newRow("first entry wins") << ""
-                                          << ""
-                                          << ""
-                                          << ""
-                                          << "Shared"
-                                          << ""
-                                          << "First"
-                                          << "first";
-        QTest::newRow("unknown application id falls through") << "org.unknown.App"
-                                                              << ""
-                                                              << ""
-                                                              << ""
-                                                              << "brightpad"
-                                                              << ""
-                                                              << "Brightpad"
-                                                              << "brightpad";
+        QTest::addColumn<Facts>("f");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* tag, const Facts& f, const char* expected) {
+            QTest::newRow(tag) << f << QString(expected);
+        };
+        row("GTK id", {.gtk = "org.ex.Editor", .cls = "Quill"}, "Editor|org.ex.Editor");
+        row("unknown GTK id", {.gtk = "org.no.App", .cls = "brightpad"}, "Pad|brightpad");
+        row("KDE file path", {.kde = "/a/brightpad.desktop", .inst = "EdMain"}, "Pad|brightpad");
+        row("flatpak", {.cls = "brightpad", .cgroup = "0::/app-flatpak-org.gimp.GIMP-6192.scope\n"},
+            "GIMP|org.gimp.GIMP");
+        row("snap", {.cls = "firefox", .cgroup = "0::/snap.firefox.firefox.3ac0c5f4-7f8a.scope"},
+            "Snapfox|firefox_firefox");
+        row("snap with dashes", {.cls = "Mixed", .cgroup = "0::/snap.my-app.tool-1234.scope"},
+            "Tool|my-app_tool");
+        row("StartupWMClass, instance first", {.inst = "QMain", .cls = "EdMain"}, "Quill|quill");
+        row("StartupWMClass before id", {.inst = "brightpad", .cls = "QMain"}, "Quill|quill");
+        row("id, class first", {.inst = "org.Mixed", .cls = "brightpad"}, "Pad|brightpad");
+        row("id ignoring case", {.cls = "ORG.MIXED"}, "Mixed|org.Mixed");
+        row("reverse-DNS last part", {.cls = "Firefox"}, "Firefox|org.mozilla.firefox");
+        row("exe, first entry wins", {.cls = "X", .exe = "/bin/firefox", .cmd = {"brightpad"}},
+            "Firefox|org.mozilla.firefox");
+        row("command line, no exe", {.cls = "X", .cmd = {"/bin/brightpad", "-n"}}, "Pad|brightpad");
+        row("class as a last resort", {.inst = "t", .cls = "XTerm", .exe = "/bin/xterm"}, "XTerm|");
+        row("instance when no class", {.inst = "lonely"}, "lonely|");
+        row("nothing known", {}, "<none>");
+        row("file manager is Finder", {.gtk = "org.gnome.Nautilus"}, "Finder|org.gnome.Nautilus");
     }
     void resolve() {
-        QFETCH(QString, gtk);
-        QFETCH(QString, kde);
-        QFETCH(QString, sandbox);
-        QFETCH(QString, instance);
-        QFETCH(QString, cls);
-        QFETCH(QString, exe);
-        QFETCH(QString, name);
-        QFETCH(QString, bundleId);
-        WindowFacts f;
-        f.gtkApplicationId = gtk;
-        f.kdeDesktopFile = kde;
-        f.sandboxAppId = sandbox;
-        f.wmInstance = instance;
-        f.wmClass = cls;
-        f.exePath = exe;
-        f.pid = 77;
-        const auto app = resolver.resolve(f);
-        QCOMPARE(app ? app->localizedName.value_or("<unnamed>") : QStringLiteral("<none>"), name);
-        if (app) {
-            QCOMPARE(app->bundleIdentifier.value_or(QString()), bundleId);
-            QCOMPARE(app->pid, 77);
-        }
+        QFETCH(Facts, f);
+        QFETCH(QString, expected);
+        const QString sandbox = ApplicationResolver::sandboxAppIdFromCgroup(f.cgroup);
+        const WindowFacts w{f.gtk, f.kde, f.inst, f.cls, 77, sandbox, f.exe, f.cmd};
+        QCOMPARE(describe(resolver, w), expected);
+        QVERIFY(!resolver.resolve(w) || resolver.resolve(w)->pid == 77);
     }
 
-    void commandLineWhenExeIsUnreadable() {
-        WindowFacts f;
-        f.wmClass = "Nope";
-        f.cmdline = {"/usr/local/bin/brightpad", "--new-window"};
-        QCOMPARE(resolver.resolve(f)->localizedName, std::optional<QString>("Brightpad"));
+    // A changed list, or only a changed file manager, is indexed anew.
+    void changedList() {
+        ApplicationResolver r;
+        QList<DesktopEntry> list{{.id = "a.desktop", .name = "A"}};
+        r.setEntries(list, {});
+        list << DesktopEntry{.id = "b.desktop", .name = "B"};
+        r.setEntries(list, {});
+        QCOMPARE(describe(r, {.wmClass = "b"}), QStringLiteral("B|b"));
+        r.setEntries(list, "b.desktop");
+        QCOMPARE(describe(r, {.wmClass = "b"}), QStringLiteral("Finder|b"));
     }
 
-    void sandboxFromCgroup_data() {
-        QTest::addColumn<QString>("cgroup");
-        QTest::addColumn<QString>("id");
-        QTest::newRow("flatpak") << "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                                    "app-flatpak-org.gimp.GIMP-61925.scope\n"
-                                 << "org.gimp.GIMP.desktop";
-        QTest::newRow("snap") << "0::/user.slice/user-1000.slice/user@1000.service/app.slice/"
-                                 "snap.firefox.firefox.3ac0c5f4-7f8a-4b5b-9f9f-5e6b0ad2b1f3.scope\n"
-                              << "firefox_firefox.desktop";
-        QTest::newRow("snap with dashes") << "0::/user.slice/snap.code-insiders.code-insiders-"
-                                             "1234.scope\n"
-                                          << "code-insiders_code-insiders.desktop";
-        QTest::newRow("plain session") << "0::/user.slice/user-1000.slice/session-2.scope\n"
-                                       << "";
-        QTest::newRow("empty") << ""
-                               << "";
-    }
-    void sandboxFromCgroup() {
-        QFETCH(QString, cgroup);
-        QFETCH(QString, id);
-        QCOMPARE(ApplicationResolver::sandboxAppIdFromCgroup(cgroup), id);
+    // A process that is gone gives empty facts; this one gives back its own arguments.
+    void processFacts() {
+        const qint64 pid = qint64(1) << 40; // no such process
+        QVERIFY((proc::exePath(pid) + proc::cgroup(pid) + proc::cmdline(pid).join("")).isEmpty());
+        QCOMPARE(proc::cmdline(QCoreApplication::applicationPid()), QCoreApplication::arguments());
     }
 };
 
