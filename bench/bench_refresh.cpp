@@ -47,8 +47,10 @@ private slots:
         FakeVolumeControl volume;
         GioDesktopEntries entries;
         FakeMouse mouse;
+        NotificationCenter notifications;
+        ActivationPolicy policy;
         QuotesViewController controller(
-            {*store.defaults, volume, entries, mouse, nullptr, nullptr, {}});
+            {*store.defaults, notifications, policy, volume, entries, mouse, nullptr, nullptr, {}});
         controller.view()->show();
         controller.table().putEntry("50", "Bench 10");
         // What "atu" asks for when the popover opens: fetchLog, then the deferred scan.
@@ -56,7 +58,7 @@ private slots:
             controller.fetchLog();
             UiHarness::settle();
         }
-        QCOMPARE(controller.list().sortedApps.size(), 1001);
+        QCOMPARE(controller.list().model().sortedApps().size(), 1001);
     }
 };
 

@@ -2,11 +2,6 @@
 
 namespace vellora {
 
-NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
-}
-
 void NotificationCenter::addObserver(const QString& name, QObject* receiver,
                                      std::function<void()> handler) {
     observers_[name].push_back({receiver, std::move(handler)});
@@ -24,10 +19,6 @@ void NotificationCenter::post(const QString& name) {
     }
     auto& list = observers_[name];
     std::erase_if(list, [](const Observer& o) { return o.receiver.isNull(); });
-}
-
-void NotificationCenter::reset() {
-    observers_.clear();
 }
 
 } // namespace vellora

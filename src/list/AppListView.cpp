@@ -1,14 +1,11 @@
 #include "AppListView.h"
 
 #include "core/AppVolumeTable.h"
+#include "core/ButtonText.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
-#include <QToolButton>
-
-#include <algorithm>
 
 namespace vellora {
 
@@ -16,29 +13,22 @@ AppListView::AppListView(AppVolumeTable& table, QWidget* theView, QWidget* outro
                          QLineEdit* search, QObject* parent)
     : QObject(parent), table_(table), theView_(theView), outroView_(outroView), search_(search) {}
 
-int AppListView::pageCount() const {
-    return int((sortedApps.size() + 3) / 4);
+template <typename W> void AppListView::retire(QList<QPointer<W>>& widgets) {
+    for (W* widget : std::as_const(widgets)) {
+        if (widget) {
+            widget->hide();
+            widget->deleteLater();
+        }
+    }
+    widgets.clear();
 }
 
 void AppListView::performX() {
-    sortedApps.clear();
-    highlated = 0;
-    sortedApps = fil;
-
-    const QString text = search_ ? search_->text() : QString();
-    if (!text.isEmpty()) {
-        i = 1;
-        sortedApps.removeIf([&](const Apps& app) { return !matchesSearch(app, text); });
-    }
-    std::stable_sort(sortedApps.begin(), sortedApps.end(), catalogueLess);
+    model_.filter(search_ ? search_->text() : QString());
 
     // The strip: one page button per page, sharing the strip's width.
-    const int pages = pageCount();
-    if (outroView_) {
-        for (QWidget* child : outroView_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            delete child;
-    }
-    bs.clear();
+    retire(bs_);
+    const int pages = model_.pageCount();
     for (int k = 0; outroView_ && k < pages; ++k) {
         const double w = double(outroView_->width()) / pages;
         auto* page = new QPushButton(outroView_);
@@ -49,49 +39,38 @@ void AppListView::performX() {
                           outroView_->height());
         connect(page, &QPushButton::clicked, this, [this, k] { change(k); });
         page->show();
-        bs << page;
+        bs_ << page;
     }
-    // The current page is marked; after a rebuild that kept a later page, that one.
-    i = std::clamp(i, 1, std::max(1, pages));
     vai();
     coix();
 }
 
 void AppListView::coix() {
-    bts.clear();
-    if (theView_) {
-        const auto children = theView_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (QWidget* child : children) {
-            // Only plain application buttons: other widgets placed in the grid stay.
-            if (qstrcmp(child->metaObject()->className(), "QToolButton") == 0)
-                delete child;
-        }
-    }
-    const int start = 4 * i - 4;
-    num = 0;
+    retire(bts_);
+    shown_ = model_.pageItems();
     const auto table = table_.loadTable();
-    for (int s = 0; s < 4; ++s) {
-        const int idx = start + s;
-        if (idx >= sortedApps.size() || !theView_)
-            continue;
-        QToolButton* button = makeButton(sortedApps.at(idx), idx, table);
-        const int w = theView_->width() / 2;
+    const int first = (model_.page() - 1) * ListModel::kPageSize;
+    for (int s = 0; theView_ && s < shown_.size(); ++s) {
+        QToolButton* button = makeButton(shown_.at(s), first + s, table);
+        const int w = theView_->width() / ListModel::kColumns;
         const int h = theView_->height() / 2;
-        button->setGeometry((s % 2) * w, (s / 2) * h, w, h);
+        button->setGeometry((s % ListModel::kColumns) * w, (s / ListModel::kColumns) * h, w, h);
         button->show();
-        bts << button;
-        ++num;
+        bts_ << button;
     }
+}
+
+QString AppListView::titleFor(const Apps& app, const std::optional<QStringList>& table) const {
+    const QString name = displayName(app);
+    const bool configured =
+        table && AppVolumeTable::findEntry(*table, AppVolumeTable::titleKey(name));
+    return (configured ? kBlueMarker : kRedMarker) + name;
 }
 
 QToolButton* AppListView::makeButton(const Apps& app, int index,
                                      const std::optional<QStringList>& table) {
     auto* button = new QToolButton(theView_);
-    const QString name = displayName(app);
-    QString title = kRedMarker + name;
-    if (table && AppVolumeTable::findEntry(*table, AppVolumeTable::titleKey(title)))
-        title = kBlueMarker + name;
-    button->setText(title);
+    button->setText(buttonText(titleFor(app, table)));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
@@ -99,23 +78,38 @@ QToolButton* AppListView::makeButton(const Apps& app, int index,
     const int side = int(lado);
     button->setIconSize(QSize(side, side));
     button->setIcon(QIcon(resizeImage(iconFor(app), side, side)));
-    button->setProperty("keyEquivalent", QString::number(index));
     if (index < 10)
         button->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + index)));
-    connect(button, &QToolButton::clicked, this,
-            [this, button] { emit applicationClicked(button); });
+    connect(button, &QToolButton::clicked, this, [this, app, button] {
+        emit applicationClicked(app, titleFor(app, table_.loadTable()), button);
+    });
     return button;
 }
 
+void AppListView::showHighlight() {
+    for (qsizetype k = 0; k < bts_.size(); ++k) {
+        if (bts_.at(k))
+            bts_.at(k)->setDown(k == model_.highlighted());
+    }
+}
+
+void AppListView::refreshMarkers() {
+    const auto table = table_.loadTable();
+    for (qsizetype k = 0; k < bts_.size() && k < shown_.size(); ++k) {
+        if (bts_.at(k))
+            bts_.at(k)->setText(buttonText(titleFor(shown_.at(k), table)));
+    }
+}
+
 void AppListView::vai() {
-    for (QPushButton* page : std::as_const(bs))
+    for (QPushButton* page : std::as_const(bs_))
         backgroundColor(page, fc);
-    if (i >= 1 && i <= bs.size())
-        backgroundColor(bs.at(i - 1), fu);
+    if (model_.page() >= 1 && model_.page() <= bs_.size())
+        backgroundColor(bs_.at(model_.page() - 1), fu);
 }
 
 void AppListView::change(int tag) {
-    i = tag + 1;
+    model_.setPage(tag + 1);
     vai();
     coix();
 }

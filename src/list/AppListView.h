@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Apps.h"
+#include "ListModel.h"
 
 #include <QColor>
 #include <QIcon>
@@ -10,15 +11,14 @@
 #include <QPushButton>
 #include <QToolButton>
 
-class QAbstractButton;
 class QLineEdit;
 
 namespace vellora {
 
 class AppVolumeTable;
 
-// The paged button grid of the popover: filters the catalogue by the search text, orders it,
-// builds the page strip and lays out the current page, four buttons at a time.
+// The paged button grid of the popover: draws the list's model (the page strip and the four
+// buttons of the current page) and tells when an application button is clicked.
 class AppListView : public QObject {
     Q_OBJECT
 
@@ -29,16 +29,27 @@ public:
     AppListView(AppVolumeTable& table, QWidget* theView, QWidget* outroView, QLineEdit* search,
                 QObject* parent = nullptr);
 
-    // Rebuild: filter, order, page strip, layout of page i.
+    ListModel& model() { return model_; }
+    const ListModel& model() const { return model_; }
+
+    // Rebuild: filter by the search text, order, page strip, layout of the current page.
     void performX();
-    // Lays out page i.
+    // Lays out the current page.
     void coix();
-    // Marks page i in the strip.
+    // Marks the current page in the strip.
     void vai();
     // A page button was clicked.
     void change(int tag);
+    // Draws the keyboard highlight on its button, and on no other.
+    void showHighlight();
+    // Re-reads the table for the markers of the buttons shown, without rebuilding them.
+    void refreshMarkers();
 
-    int pageCount() const;
+    // The title of an application's button: its status marker, then its shown name.
+    QString titleFor(const Apps& app, const std::optional<QStringList>& table) const;
+
+    const QList<QPointer<QToolButton>>& bts() const { return bts_; }
+    const QList<QPointer<QPushButton>>& bs() const { return bs_; }
 
     // Gives a widget a background colour.
     static void backgroundColor(QWidget* view, const QColor& color);
@@ -46,29 +57,27 @@ public:
     static QPixmap resizeImage(const QIcon& icon, int width, int height);
     static QIcon iconFor(const Apps& app);
 
-    // State shared with navigation and the editor.
-    QList<Apps> fil;        // the catalogue as scanned
-    QList<Apps> sortedApps; // filtered, in catalogue order
-    int i = 1;              // current page, from 1
-    int num = 0;            // buttons on the current page
-    int highlated = 0;      // keyboard highlight, index into bts
-    QList<QPointer<QToolButton>> bts;
-    QList<QPointer<QPushButton>> bs;
     QColor fc = Qt::gray;
     QColor fu = Qt::white;
     double lado = 75.0;
 
 signals:
-    // An application button was clicked (the editor opens for it).
-    void applicationClicked(QAbstractButton* button);
+    // An application button was clicked: its entry, its title and the button to attach to.
+    void applicationClicked(const vellora::Apps& app, const QString& title, QWidget* button);
 
 private:
     QToolButton* makeButton(const Apps& app, int index, const std::optional<QStringList>& table);
+    // Takes widgets off the screen now and deletes them once no event is being delivered to them.
+    template <typename W> static void retire(QList<QPointer<W>>& widgets);
 
     AppVolumeTable& table_;
+    ListModel model_;
     QPointer<QWidget> theView_;
     QPointer<QWidget> outroView_;
     QPointer<QLineEdit> search_;
+    QList<QPointer<QToolButton>> bts_;
+    QList<QPointer<QPushButton>> bs_;
+    QList<Apps> shown_; // the entries of bts_, in order
 };
 
 } // namespace vellora

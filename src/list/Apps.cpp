@@ -47,8 +47,13 @@ bool catalogueLess(const Apps& a, const Apps& b) {
 }
 
 bool matchesSearch(const Apps& app, const QString& text) {
-    const QString needle = text.toLower();
-    return app.name.toLower().contains(needle) || app.shownName.toLower().contains(needle);
+    // Canonically equivalent texts are equal here as in the table: "é" typed as one character
+    // finds a name that spells it as "e" and a combining accent.
+    const auto folded = [](const QString& s) {
+        return s.normalized(QString::NormalizationForm_C).toCaseFolded();
+    };
+    const QString needle = folded(text);
+    return folded(app.name).contains(needle) || folded(app.shownName).contains(needle);
 }
 
 std::optional<QList<Apps>> scanCatalogue(DesktopEntrySource& entries) {

@@ -11,57 +11,80 @@
 
 namespace vellora {
 
+namespace {
+
+// Keys that only modify others: pressed alone they are no navigation.
+bool isModifierOnly(int key) {
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_unknown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 ListNavigation::ListNavigation(AppListView& list, QObject* parent) : QObject(parent), list_(list) {}
 
 void ListNavigation::processForceClickLocally(const QKeyEvent& event) {
+    if (isModifierOnly(event.key()))
+        return;
     diag(QString::number(quint32(event.modifiers().toInt())));
-    int& h = list_.highlated;
-    const int num = list_.num;
+    ListModel& model = list_.model();
     switch (event.key()) {
     case Qt::Key_Right:
         diag(QStringLiteral("right arrow"));
-        if (h < num - 1)
-            h += 1;
+        model.moveHighlight(+1);
         break;
     case Qt::Key_Down:
         diag(QStringLiteral("down arrow"));
-        if (h + 2 <= num - 1)
-            h += 2;
+        model.moveHighlight(+ListModel::kColumns);
         break;
     case Qt::Key_Up:
         diag(QStringLiteral("up arrow"));
-        if (h - 2 >= 0)
-            h -= 2;
+        model.moveHighlight(-ListModel::kColumns);
         break;
     case Qt::Key_Left:
         diag(QStringLiteral("left arrow"));
-        if (h > 0)
-            h -= 1;
+        model.moveHighlight(-1);
         break;
     default:
         diag(QStringLiteral("default"));
         break;
     }
-
-    for (QToolButton* button : std::as_const(list_.bts)) {
-        if (button)
-            button->setDown(false);
-    }
-    const bool inRange = h >= 0 && h < num && h < list_.bts.size() && list_.bts.at(h);
-    if (inRange)
-        list_.bts.at(h)->setDown(true);
+    list_.showHighlight();
 
     const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
-    if (enter && inRange) {
-        QToolButton* button = list_.bts.at(h);
-        button->setDown(false);
-        button->click();
+    if (enter && model.highlightInRange()) {
+        QPointer<QToolButton> button = list_.bts().value(model.highlighted());
+        QMetaObject::invokeMethod(
+            this,
+            [button] {
+                if (button) {
+                    button->setDown(false);
+                    button->click();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 
 void ListNavigation::scrollWheel(double deltaX, double deltaY) {
-    list_.highlated = 0;
-    const int pages = list_.pageCount();
+    ListModel& model = list_.model();
+    model.setHighlighted(0);
     int direction = 0; // +1 forward, -1 backward
     if (deltaY < iy)
         direction = 1;
@@ -74,17 +97,9 @@ void ListNavigation::scrollWheel(double deltaX, double deltaY) {
     if (direction == 0)
         return;
 
-    if (direction > 0) {
-        diag(QStringLiteral("pra la"));
-        if (list_.i >= pages)
-            return;
-        list_.i += 1;
-    } else {
-        diag(QStringLiteral("pra ca"));
-        if (list_.i < 2)
-            return;
-        list_.i -= 1;
-    }
+    diag(direction > 0 ? QStringLiteral("pra la") : QStringLiteral("pra ca"));
+    if (!model.turnPage(direction))
+        return;
     list_.vai();
     list_.coix();
 }
@@ -92,20 +107,43 @@ void ListNavigation::scrollWheel(double deltaX, double deltaY) {
 NavigationFilter::NavigationFilter(ListNavigation& navigation, QWidget* listRoot, QObject* parent)
     : QObject(parent), navigation_(navigation), listRoot_(listRoot) {}
 
+bool NavigationFilter::inList(QObject* object) const {
+    if (!listRoot_ || !object || !object->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(object);
+    return widget == listRoot_ || listRoot_->isAncestorOf(widget);
+}
+
 bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        // A press travels from the focus widget up its parents: take it once, at the start.
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        // A press travels from the focus widget up its parents: take it once, at the start,
+        // and only when it is meant for the list's window.
         QWidget* focus = QApplication::focusWidget();
-        auto* widget = static_cast<QWidget*>(watched);
-        if (widget == focus || (!focus && widget->isWindow()))
+        const bool start =
+            focus ? watched == focus
+                  : watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow();
+        const bool forList = inList(watched) || (listRoot_ && watched == listRoot_->window());
+        if (start && forList)
             navigation_.processForceClickLocally(*static_cast<QKeyEvent*>(event));
-    } else if (event->type() == QEvent::Wheel && listRoot_ && watched->isWidgetType() &&
-               (watched == listRoot_ || listRoot_->isAncestorOf(static_cast<QWidget*>(watched)))) {
-        auto* wheel = static_cast<QWheelEvent*>(event);
-        const QPointF delta = !wheel->pixelDelta().isNull() ? QPointF(wheel->pixelDelta())
-                                                            : QPointF(wheel->angleDelta()) / 8.0;
-        navigation_.scrollWheel(delta.x(), delta.y());
-        return true;
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        if (inList(watched))
+            emit listPressed();
+        break;
+    case QEvent::Wheel:
+        if (inList(watched)) {
+            auto* wheel = static_cast<QWheelEvent*>(event);
+            const QPointF delta = !wheel->pixelDelta().isNull()
+                                      ? QPointF(wheel->pixelDelta())
+                                      : QPointF(wheel->angleDelta()) / 8.0;
+            navigation_.scrollWheel(delta.x(), delta.y());
+            return true;
+        }
+        break;
+    default:
+        break;
     }
     return false;
 }

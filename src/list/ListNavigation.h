@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 class QKeyEvent;
-class QWheelEvent;
+class QWidget;
 
 namespace vellora {
 
@@ -17,7 +18,8 @@ class ListNavigation : public QObject {
 public:
     ListNavigation(AppListView& list, QObject* parent = nullptr);
 
-    // Every key press in this program's windows; never consumes it.
+    // A key press meant for the list; never consumes it. Return and Enter click the highlighted
+    // button once the key has been delivered, so nothing it rebuilds is still handling it.
     void processForceClickLocally(const QKeyEvent& event);
     void scrollWheel(double deltaX, double deltaY);
 
@@ -28,7 +30,8 @@ private:
     AppListView& list_;
 };
 
-// Hands every key press of the application, and wheel events over the list, to the navigation.
+// Hands the key presses and wheel events of the list's window to the navigation, and tells when
+// the list is pressed with the mouse. Keys meant for other windows (the editor) stay theirs.
 class NavigationFilter : public QObject {
     Q_OBJECT
 
@@ -36,9 +39,15 @@ public:
     NavigationFilter(ListNavigation& navigation, QWidget* listRoot, QObject* parent = nullptr);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+signals:
+    // A mouse button went down somewhere in the list's window.
+    void listPressed();
+
 private:
+    bool inList(QObject* object) const;
+
     ListNavigation& navigation_;
-    QWidget* listRoot_;
+    QPointer<QWidget> listRoot_;
 };
 
 } // namespace vellora

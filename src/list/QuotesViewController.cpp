@@ -28,18 +28,23 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
       switch_(std::make_unique<VolumeSwitch>(*table_, services_.volume, *playerCheck_)) {
     initResources();
     editor_ = std::make_unique<VolumeEditor>(
-        *table_, VolumeEditor::Hooks{[this] { fet(); }, [this] { fetchLog(); },
-                                     [this] { return eventMonitor_.get(); }});
-    menu_ = std::make_unique<OptionsMenu>(
-        services_.defaults,
-        OptionsMenu::Hooks{[this] { resetAll(); },
-                           [this] {
-                               eventMonitor_ = std::make_unique<EventMonitor>(
-                                   services_.mouse,
-                                   EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown,
-                                   [this](const auto&) { editor_->outsideClick(); });
-                           },
-                           services_.quit});
+        *table_, services_.policy,
+        VolumeEditor::Hooks{[this] { fet(); }, [this] { fetchLog(); },
+                            [this] { return eventMonitor_.get(); }});
+    menu_ = std::make_unique<OptionsMenu>(services_.defaults, services_.policy,
+                                          OptionsMenu::Hooks{[this] { resetAll(); },
+                                                             [this] { replaceEditorMonitor(); },
+                                                             services_.quit});
+}
+
+void QuotesViewController::replaceEditorMonitor() {
+    // Rebuilding the menu while the editor is open must not leave it without its monitor.
+    const bool running = eventMonitor_ && eventMonitor_->isRunning();
+    eventMonitor_ = std::make_unique<EventMonitor>(
+        services_.mouse, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown,
+        [this](const auto&) { editor_->outsideClick(); });
+    if (running)
+        eventMonitor_->start();
 }
 
 QuotesViewController::~QuotesViewController() {
@@ -72,15 +77,16 @@ QToolButton* QuotesViewController::configButton() const {
 }
 
 void QuotesViewController::viewDidLoad() {
-    NotificationCenter::defaultCenter().addObserver(QStringLiteral("atu"), this, [this] { fet(); });
+    services_.notifications.addObserver(notification::kAtu, this, [this] { fet(); });
 
     list_ =
         std::make_unique<AppListView>(*table_, ui_->theView, ui_->outroView, ui_->searchController);
     connect(list_.get(), &AppListView::applicationClicked, this, &QuotesViewController::showsy);
     navigation_ = std::make_unique<ListNavigation>(*list_);
     navigationFilter_ = std::make_unique<NavigationFilter>(*navigation_, view_.get());
+    connect(navigationFilter_.get(), &NavigationFilter::listPressed, this,
+            &QuotesViewController::listPressed);
     qApp->installEventFilter(navigationFilter_.get());
-    list_->i = 1;
 
     connect(ui_->searchController, &QLineEdit::textChanged, this, &QuotesViewController::performX);
 
@@ -102,8 +108,6 @@ void QuotesViewController::fet() {
 
 void QuotesViewController::fetchLog() {
     diag(QStringLiteral("update"));
-    if (list_)
-        list_->sortedApps.clear();
     QMetaObject::invokeMethod(this, &QuotesViewController::scanCatalogue, Qt::QueuedConnection);
 }
 
@@ -111,7 +115,7 @@ void QuotesViewController::scanCatalogue() {
     if (!list_)
         return;
     if (auto catalogue = vellora::scanCatalogue(services_.entries))
-        list_->fil = std::move(*catalogue);
+        list_->model().setCatalogue(std::move(*catalogue));
     else
         diag(QStringLiteral("catalogue: the applications could not be listed; keeping the "
                             "previous list"));
@@ -128,16 +132,32 @@ void QuotesViewController::coix() {
         list_->coix();
 }
 
-void QuotesViewController::setPreviousApplication(const RunningApplication& application) {
+void QuotesViewController::setPreviousApplication(
+    const std::optional<RunningApplication>& application) {
     switch_->setPreviousApplication(application);
 }
 
-void QuotesViewController::showsy(QAbstractButton* sender) {
-    editor_->showsy(sender);
+void QuotesViewController::showsy(const Apps& app, const QString& title, QWidget* button) {
+    // Levels are stored under the shown name, without the status markers.
+    editor_->showsy({AppVolumeTable::titleKey(displayName(app)), title}, button);
 }
 
 void QuotesViewController::closePopover() {
     editor_->closePopover();
+}
+
+void QuotesViewController::listClosed() {
+    if (editor_->isShown())
+        editor_->closePopover();
+}
+
+void QuotesViewController::listPressed() {
+    if (!editor_->isShown())
+        return;
+    editor_->dismiss();
+    // The markers follow what the editor stored, without rebuilding the buttons under the press.
+    if (list_)
+        list_->refreshMarkers();
 }
 
 void QuotesViewController::resetAll() {

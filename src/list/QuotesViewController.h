@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <memory>
 
-class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,6 +19,7 @@ class QuotesViewController;
 
 namespace vellora {
 
+class ActivationPolicy;
 class ActivationSource;
 class AppListView;
 class AppVolumeTable;
@@ -30,6 +30,7 @@ class ListNavigation;
 class MusicPlayerCheck;
 class MusicPlayerSource;
 class NavigationFilter;
+class NotificationCenter;
 class OptionsMenu;
 class UserDefaults;
 class VolumeControl;
@@ -45,6 +46,8 @@ class QuotesViewController : public QObject {
 public:
     struct Services {
         UserDefaults& defaults;
+        NotificationCenter& notifications;
+        ActivationPolicy& policy;
         VolumeControl& volume;
         DesktopEntrySource& entries;
         GlobalMouseMonitor& mouse;
@@ -63,9 +66,12 @@ public:
     void fetchLog();
     void performX();
     void coix();
-    void setPreviousApplication(const RunningApplication& application);
-    void showsy(QAbstractButton* sender);
+    void setPreviousApplication(const std::optional<RunningApplication>& application);
+    // Opens the editor for an application of the list, attached to its button.
+    void showsy(const Apps& app, const QString& title, QWidget* button);
     void closePopover();
+    // The main popover closed: the editor goes with it.
+    void listClosed();
     void resetAll();
     void openMenu();
     void newMenu();
@@ -88,6 +94,10 @@ public:
 private:
     void viewDidLoad();
     void scanCatalogue();
+    // A new outside-click monitor for the editor, running when the one it replaces ran.
+    void replaceEditorMonitor();
+    // The user turned to the list while the editor was open: the editor goes away.
+    void listPressed();
 
     Services services_;
     std::unique_ptr<AppVolumeTable> table_;

@@ -5,8 +5,9 @@
 
 namespace vellora {
 
-OptionsMenu::OptionsMenu(UserDefaults& defaults, Hooks hooks, QObject* parent)
-    : QObject(parent), defaults_(defaults), hooks_(std::move(hooks)) {}
+OptionsMenu::OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
+                         QObject* parent)
+    : QObject(parent), defaults_(defaults), policy_(policy), hooks_(std::move(hooks)) {}
 
 QString OptionsMenu::title(const QString& words, bool on) {
     return (on ? QStringLiteral("\u2713") : QStringLiteral("   ")) + words;
@@ -24,8 +25,7 @@ void OptionsMenu::newMenu() {
 
     const bool login = defaults_.ensureBool(UserDefaults::kLogin);
     const bool hide = defaults_.ensureBool(UserDefaults::kHide);
-    Popover::setActivationPolicy(hide ? Popover::ActivationPolicy::Accessory
-                                      : Popover::ActivationPolicy::Regular);
+    policy_.set(hide ? ActivationPolicy::Kind::Accessory : ActivationPolicy::Kind::Regular);
     const bool itunes = defaults_.ensureBool(UserDefaults::kItunes);
 
     add(QStringLiteral("   Reset all"), nullptr)->setObjectName(QStringLiteral("resetAll"));
@@ -69,8 +69,7 @@ QStringList OptionsMenu::titles() const {
 void OptionsMenu::only() {
     const bool hide = defaults_.ensureBool(UserDefaults::kHide);
     defaults_.setBool(UserDefaults::kHide, !hide);
-    Popover::setActivationPolicy(hide ? Popover::ActivationPolicy::Regular
-                                      : Popover::ActivationPolicy::Accessory);
+    policy_.set(hide ? ActivationPolicy::Kind::Regular : ActivationPolicy::Kind::Accessory);
     scheduleRebuild();
 }
 

@@ -9,6 +9,7 @@
 
 namespace vellora {
 
+class ActivationPolicy;
 class UserDefaults;
 
 // The options menu behind the popover's options button. Titles carry their own state: a check
@@ -24,7 +25,8 @@ public:
         std::function<void()> exit;
     };
 
-    OptionsMenu(UserDefaults& defaults, Hooks hooks, QObject* parent = nullptr);
+    OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
+                QObject* parent = nullptr);
 
     void openMenu(const QPoint& at);
     void newMenu();
@@ -45,6 +47,7 @@ private:
     QAction* addPending(const QString& title, const QKeySequence& key = {});
 
     UserDefaults& defaults_;
+    ActivationPolicy& policy_;
     Hooks hooks_;
     QMenu menux_;
     QPointer<QTimer> uiUpdateTimerx_;

@@ -7,17 +7,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <vector>
 
 namespace vellora {
 
 namespace {
-
-Popover::ActivationPolicy currentPolicy = Popover::ActivationPolicy::Regular;
-std::vector<Popover*>& allPopovers() {
-    static std::vector<Popover*> list;
-    return list;
-}
 
 // The standard light look, whatever the desktop's theme.
 QPalette lightPalette() {
@@ -38,14 +31,14 @@ QPalette lightPalette() {
 
 } // namespace
 
-Popover::Popover(QWidget* parent) : QWidget(parent) {
+Popover::Popover(ActivationPolicy& policy, QWidget* parent) : QWidget(parent), policy_(policy) {
     setPalette(lightPalette());
     setAutoFillBackground(true);
     setWindowTitle(QStringLiteral("Vellora"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     applyPolicy();
-    allPopovers().push_back(this);
+    connect(&policy_, &ActivationPolicy::changed, this, &Popover::applyPolicy);
     // The window manager may hand the focus to a popover after it was hidden; a field focused
     // there would blink its cursor, waking the program twice a second for nothing.
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
@@ -57,7 +50,6 @@ Popover::Popover(QWidget* parent) : QWidget(parent) {
 }
 
 Popover::~Popover() {
-    std::erase(allPopovers(), this);
     if (content_ && ownership_ == Ownership::Borrowed)
         content_->setParent(nullptr);
 }
@@ -119,23 +111,11 @@ void Popover::hideEvent(QHideEvent* event) {
     emit closed();
 }
 
-void Popover::setActivationPolicy(ActivationPolicy policy) {
-    if (policy == currentPolicy)
-        return;
-    currentPolicy = policy;
-    for (Popover* p : allPopovers())
-        p->applyPolicy();
-}
-
-Popover::ActivationPolicy Popover::activationPolicy() {
-    return currentPolicy;
-}
-
 void Popover::applyPolicy() {
     // A tool window skips the task bar and pager; a plain window appears there.
     const bool visible = isVisible();
     const Qt::WindowFlags kind =
-        currentPolicy == ActivationPolicy::Accessory ? Qt::Tool : Qt::Window;
+        policy_.kind() == ActivationPolicy::Kind::Accessory ? Qt::Tool : Qt::Window;
     setWindowFlags(kind | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     if (visible)
         show();

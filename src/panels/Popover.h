@@ -5,6 +5,30 @@
 
 namespace vellora {
 
+// Whether this program's windows show in the task bar (regular) or not (accessory, "Menu Bar
+// Only"); every popover follows it, those shown now and those made later.
+class ActivationPolicy : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Kind { Regular, Accessory };
+    using QObject::QObject;
+
+    Kind kind() const { return kind_; }
+    void set(Kind kind) {
+        if (kind == kind_)
+            return;
+        kind_ = kind;
+        emit changed();
+    }
+
+signals:
+    void changed();
+
+private:
+    Kind kind_ = Kind::Regular;
+};
+
 // A small frameless window shown next to a rectangle of the screen, like a popover: the
 // main one under the tray icon, the editor above an application button.
 class Popover : public QWidget {
@@ -12,10 +36,8 @@ class Popover : public QWidget {
 
 public:
     enum class Edge { Below, Above };
-    // Whether popovers show in the task bar (regular) or not (accessory, "Menu Bar Only").
-    enum class ActivationPolicy { Regular, Accessory };
 
-    explicit Popover(QWidget* parent = nullptr);
+    explicit Popover(ActivationPolicy& policy, QWidget* parent = nullptr);
     ~Popover() override;
 
     enum class Ownership { Borrowed, Owned };
@@ -29,9 +51,6 @@ public:
     void performClose();
     bool isShown() const { return isVisible(); }
 
-    static void setActivationPolicy(ActivationPolicy policy);
-    static ActivationPolicy activationPolicy();
-
 signals:
     void closed();
 
@@ -41,6 +60,7 @@ protected:
 private:
     void applyPolicy();
 
+    ActivationPolicy& policy_;
     QPointer<QWidget> content_;
     Ownership ownership_ = Ownership::Borrowed;
 };

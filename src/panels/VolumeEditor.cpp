@@ -2,22 +2,18 @@
 
 #include "Popover.h"
 #include "core/AppVolumeTable.h"
+#include "core/ButtonText.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 
-#include <QAbstractButton>
-#include <QPushButton>
-#include <QSlider>
+#include <QKeyEvent>
 #include <QTextBoundaryFinder>
 
 namespace vellora {
 
-namespace {
-const char* const kKeyEquivalent = "keyEquivalent";
-}
-
-VolumeEditor::VolumeEditor(AppVolumeTable& table, Hooks hooks, QObject* parent)
-    : QObject(parent), table_(table), hooks_(std::move(hooks)) {}
+VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
+                           QObject* parent)
+    : QObject(parent), table_(table), policy_(policy), hooks_(std::move(hooks)) {}
 
 VolumeEditor::~VolumeEditor() = default;
 
@@ -31,26 +27,32 @@ QString VolumeEditor::shortName(const QString& name) {
     return name;
 }
 
-void VolumeEditor::showsy(QAbstractButton* sender) {
-    // A new editor each time; the previous one is dropped.
-    popover_ = std::make_unique<Popover>();
+void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
+    // A new editor each time. The previous one may be the very window handling the event that
+    // got here: it goes off screen now and is deleted once that event is done with.
+    if (popover_) {
+        popover_->hide();
+        popover_.release()->deleteLater();
+    }
+    popover_ = std::make_unique<Popover>(policy_);
+    popover_->installEventFilter(this);
     if (EventMonitor* monitor = hooks_.monitor ? hooks_.monitor() : nullptr) {
         monitor->stop();
         monitor->start();
     }
-    diag(sender->text());
+    subject_ = subject;
+    diag(subject.title);
     const auto table = table_.loadTable();
-    const QString name = AppVolumeTable::titleKey(sender->text());
+    const QString& name = subject.name;
 
     auto* view = new QWidget;
     view->setFixedSize(220, 70);
     auto* button = new QPushButton(view);
     v1_ = button;
-    button->setProperty(kKeyEquivalent, name);
     button->setGeometry(20, 5, 220, 20);
     button->setFlat(true);
     button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none; }"));
-    connect(button, &QPushButton::clicked, this, [this, button] { disable(button); });
+    connect(button, &QPushButton::clicked, this, &VolumeEditor::disable);
 
     auto* slider = new QSlider(Qt::Horizontal, view);
     slider_ = slider;
@@ -68,7 +70,7 @@ void VolumeEditor::showsy(QAbstractButton* sender) {
         if (tick != value)
             slider->setValue(tick);
         else
-            link(slider);
+            link();
     });
 
     const QString shortened = shortName(name);
@@ -83,45 +85,81 @@ void VolumeEditor::showsy(QAbstractButton* sender) {
     }
 
     popover_->setContent(view, Popover::Ownership::Owned);
-    const QRect anchor(sender->mapToGlobal(QPoint(0, 0)), sender->size());
-    popover_->showRelativeTo(anchor, Popover::Edge::Above);
+    const QRect at = anchor ? QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size())
+                            : QRect(QPoint(0, 0), QSize(1, 1));
+    popover_->showRelativeTo(at, Popover::Edge::Above);
     slider->setFocus(); // the arrow keys move the level at once
 }
 
-void VolumeEditor::link(QSlider* sender) {
-    const QString level = QString::number(sender->value());
-    const QString name = sender->toolTip();
-    theNewApp_ = table_.putEntry(level, name);
-    setLabel(name + QStringLiteral(":   ") + level);
+void VolumeEditor::link() {
+    if (!slider_)
+        return;
+    const QString level = QString::number(slider_->value());
+    theNewApp_ = table_.putEntry(level, subject_.name);
+    setLabel(subject_.name + QStringLiteral(":   ") + level);
 }
 
-void VolumeEditor::disable(QPushButton* sender) {
-    table_.removeEntry(sender->property(kKeyEquivalent).toString());
+void VolumeEditor::disable() {
+    table_.removeEntry(subject_.name);
     if (hooks_.fetchLog)
         hooks_.fetchLog();
+}
+
+bool VolumeEditor::isShown() const {
+    return popover_ && popover_->isShown();
 }
 
 void VolumeEditor::closePopover() {
     if (popover_)
         popover_->performClose();
-    if (EventMonitor* monitor = hooks_.monitor ? hooks_.monitor() : nullptr)
-        monitor->stop();
+    stopMonitor();
     diag(QStringLiteral("close"));
     if (hooks_.fet)
         hooks_.fet();
 }
 
 void VolumeEditor::outsideClick() {
-    if (!popover_ || !popover_->isShown())
+    if (!isShown())
         return;
     closePopover();
     if (hooks_.fetchLog)
         hooks_.fetchLog();
 }
 
+void VolumeEditor::dismiss() {
+    if (!isShown())
+        return;
+    popover_->performClose();
+    stopMonitor();
+}
+
+bool VolumeEditor::eventFilter(QObject* watched, QEvent* event) {
+    // Return, Enter and Escape in the editor are done with it: it closes, once the key has been
+    // delivered to the slider that has it.
+    if (event->type() == QEvent::KeyPress && watched == popover_.get()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (isShown())
+                        closePopover();
+                },
+                Qt::QueuedConnection);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void VolumeEditor::stopMonitor() {
+    if (EventMonitor* monitor = hooks_.monitor ? hooks_.monitor() : nullptr)
+        monitor->stop();
+}
+
 void VolumeEditor::setLabel(const QString& text) {
     if (v1_)
-        v1_->setText(text);
+        v1_->setText(buttonText(text));
 }
 
 } // namespace vellora

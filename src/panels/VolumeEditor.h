@@ -7,13 +7,18 @@
 #include <functional>
 #include <memory>
 
-class QAbstractButton;
-
 namespace vellora {
 
+class ActivationPolicy;
 class AppVolumeTable;
 class EventMonitor;
 class Popover;
+
+// The application the editor opens for, as the list hands it over.
+struct EditorSubject {
+    QString name;  // the name its level is stored under: the button title without its marker
+    QString title; // the list button's title, status marker included
+};
 
 // The small per-application editor: a level slider (0 to 100 in steps of 10) that stores the
 // level at once, and a button that disables the application by removing its entry.
@@ -27,36 +32,49 @@ public:
         std::function<EventMonitor*()> monitor; // the editor's outside-click monitor, if any
     };
 
-    VolumeEditor(AppVolumeTable& table, Hooks hooks, QObject* parent = nullptr);
+    VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
+                 QObject* parent = nullptr);
     ~VolumeEditor() override;
 
-    // Opens the editor for the application the list button names.
-    void showsy(QAbstractButton* sender);
-    // Slider action: stores the slider's level for the name in its tool tip.
-    void link(QSlider* sender);
-    // Disable button action: removes the entry for the name the button holds.
-    void disable(QPushButton* sender);
+    // Opens the editor for an application, attached to the widget that asked for it.
+    void showsy(const EditorSubject& subject, QWidget* anchor);
+    // Slider action: stores the slider's level for the application shown.
+    void link();
+    // Disable button action: removes the application's entry.
+    void disable();
+    // Closes the editor, stops its monitor and refreshes the list.
     void closePopover();
     // The outside-click monitor's handler.
     void outsideClick();
+    // Closes the editor as the desktop would when the user turns to the list: it goes away and
+    // its monitor stops; nothing else happens.
+    void dismiss();
 
+    bool isShown() const;
     Popover* popover() const { return popover_.get(); }
     QPushButton* v1() const { return v1_; }
     QSlider* slider() const { return slider_; }
+    const EditorSubject& subject() const { return subject_; }
     // The entry most recently composed by the slider.
     const QString& theNewApp() const { return theNewApp_; }
 
     // The name cut to its first 20 user-perceived characters.
     static QString shortName(const QString& name);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void setLabel(const QString& text);
+    void stopMonitor();
 
     AppVolumeTable& table_;
+    ActivationPolicy& policy_;
     Hooks hooks_;
     std::unique_ptr<Popover> popover_;
     QPointer<QPushButton> v1_;
     QPointer<QSlider> slider_;
+    EditorSubject subject_;
     QString theNewApp_;
 };
 

@@ -13,61 +13,71 @@
 
 namespace vellora {
 
-AppDelegate::AppDelegate(UserDefaults& defaults, QuotesViewController& controller,
-                         GlobalMouseMonitor& mouse, QObject* parent)
-    : QObject(parent), defaults_(defaults), controller_(controller), mouse_(mouse),
-      popover_(std::make_unique<Popover>()) {}
+AppDelegate::AppDelegate(Services services, QuotesViewController& controller, QObject* parent)
+    : QObject(parent), services_(services), controller_(controller),
+      popover_(std::make_unique<Popover>(services_.policy)) {
+    // The editor belongs to the list: it goes when the list goes, whatever closed it.
+    connect(popover_.get(), &Popover::closed, &controller_, &QuotesViewController::listClosed);
+}
 
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        statusItem_ =
-            std::make_unique<QSystemTrayIcon>(bundleImage(QStringLiteral("StatusBarButtonImage")));
-        statusItem_->setToolTip(QStringLiteral("Vellora"));
-        connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    // A double click arrives as a click first: toggling on both would undo it.
-                    if (reason == QSystemTrayIcon::Trigger)
-                        togglePopover();
-                });
-        statusItem_->show();
-    }
+    // The icon is made even when no tray runs yet (as at login, when the panel comes late):
+    // it settles into the tray once one appears.
+    const bool trayAtStart = QSystemTrayIcon::isSystemTrayAvailable();
+    statusItem_ =
+        std::make_unique<QSystemTrayIcon>(bundleImage(QStringLiteral("StatusBarButtonImage")));
+    statusItem_->setToolTip(QStringLiteral("Vellora"));
+    connect(statusItem_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A double click arrives as a click first: toggling on both would undo it.
+                if (reason == QSystemTrayIcon::Trigger)
+                    togglePopover();
+            });
+    statusItem_->show();
 
     // Loading the list's view wires the volume switch to activations, tray or not.
     popover_->setContent(controller_.view());
 
     eventMonitor_ = std::make_unique<EventMonitor>(
-        mouse_, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown, [this](const auto&) {
+        services_.mouse, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown,
+        [this](const std::optional<MouseEvent>& event) {
+            // A press on the tray icon is the icon's own: it toggles the list. Closing here too
+            // would have the icon open it again at once.
+            if (event && event->button != 0 && statusItem_ &&
+                statusItem_->geometry().contains(event->globalPos))
+                return;
             if (popover_->isShown())
                 closePopover();
         });
-    auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(QStringLiteral("closepop"), this, [this] { closePopover(); });
-    center.addObserver(QStringLiteral("open"), this, [this] { showPopover(); });
+    auto& center = services_.notifications;
+    center.addObserver(notification::kClosePop, this, [this] { closePopover(); });
+    center.addObserver(notification::kOpen, this, [this] { showPopover(); });
     eventMonitor_->start();
-    center.post(QStringLiteral("open"));
-    center.post(QStringLiteral("closepop"));
+    center.post(notification::kOpen);
+    center.post(notification::kClosePop);
 
-    if (!defaults_.contains(UserDefaults::kHide)) {
+    if (!services_.defaults.contains(UserDefaults::kHide)) {
         diag(QStringLiteral("login==nil"));
-        defaults_.setBool(UserDefaults::kHide, false);
+        services_.defaults.setBool(UserDefaults::kHide, false);
     }
-    if (defaults_.boolValue(UserDefaults::kHide))
-        Popover::setActivationPolicy(Popover::ActivationPolicy::Accessory);
+    if (services_.defaults.boolValue(UserDefaults::kHide))
+        services_.policy.set(ActivationPolicy::Kind::Accessory);
 
     // The one-time login-item migration belongs here, once launch at login exists.
 
     QStringList lacking = missing;
-    if (!statusItem_)
-        lacking << QStringLiteral("No system tray; start Vellora again to open its list.");
+    if (!trayAtStart)
+        lacking << QStringLiteral("No system tray yet; the Vellora icon appears once one starts "
+                                  "(start Vellora again to open its list meanwhile).");
     for (const QString& line : std::as_const(lacking)) {
         diag(line);
-        if (statusItem_)
+        if (trayAtStart)
             statusItem_->showMessage(QStringLiteral("Vellora"), line, QSystemTrayIcon::Warning);
     }
 
-    center.post(QStringLiteral("atu"));
+    center.post(notification::kAtu);
 }
 
 void AppDelegate::togglePopover() {
@@ -88,7 +98,7 @@ void AppDelegate::showPopover() {
 
 void AppDelegate::showAt(const QRect& anchor) {
     popover_->showRelativeTo(anchor, Popover::Edge::Below);
-    NotificationCenter::defaultCenter().post(QStringLiteral("atu"));
+    services_.notifications.post(notification::kAtu);
 }
 
 void AppDelegate::closePopover() {

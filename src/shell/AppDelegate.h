@@ -9,8 +9,10 @@ class QSystemTrayIcon;
 
 namespace vellora {
 
+class ActivationPolicy;
 class EventMonitor;
 class GlobalMouseMonitor;
+class NotificationCenter;
 class Popover;
 class QuotesViewController;
 class UserDefaults;
@@ -21,8 +23,13 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    AppDelegate(UserDefaults& defaults, QuotesViewController& controller, GlobalMouseMonitor& mouse,
-                QObject* parent = nullptr);
+    struct Services {
+        UserDefaults& defaults;
+        NotificationCenter& notifications;
+        ActivationPolicy& policy;
+        GlobalMouseMonitor& mouse;
+    };
+    AppDelegate(Services services, QuotesViewController& controller, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     // The start-up sequence; missing lists the services this session lacks, said once.
@@ -42,9 +49,8 @@ private:
     // Shows the popover below the anchor (global coordinates) and refreshes the list.
     void showAt(const QRect& anchor);
 
-    UserDefaults& defaults_;
+    Services services_;
     QuotesViewController& controller_;
-    GlobalMouseMonitor& mouse_;
     std::unique_ptr<Popover> popover_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;
     std::unique_ptr<EventMonitor> eventMonitor_;

@@ -1,8 +1,10 @@
 // Vellora: every application gets its own master output volume.
 #include "core/Diagnostics.h"
+#include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
+#include "panels/Popover.h"
 #include "platform/Platform.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
@@ -27,10 +29,13 @@ int main(int argc, char** argv) {
 
     vellora::Platform platform = vellora::createPlatform();
     vellora::UserDefaults defaults;
+    vellora::NotificationCenter notifications;
+    vellora::ActivationPolicy policy;
     vellora::QuotesViewController controller(
-        {defaults, *platform.volume, *platform.desktopEntries, *platform.mouse,
-         platform.activations.get(), platform.musicPlayers.get(), [] { QApplication::quit(); }});
-    vellora::AppDelegate delegate(defaults, controller, *platform.mouse);
+        {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
+         *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),
+         [] { QApplication::quit(); }});
+    vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse}, controller);
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     delegate.applicationDidFinishLaunching(platform.missing);

@@ -114,10 +114,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("50/*/*/*/*/Alpha")), 10000);
         QVERIFY(screenshot("e2e-editor.png"));
 
-        // A click outside closes the editor and refreshes the list.
-        QVERIFY(click(QPoint(60, 700)));
+        // Return is the editor's: it closes, and the program lives on.
+        QVERIFY(desktop::run("xdotool", {"key", "Right", "Left", "Return"}));
         QTRY_VERIFY_WITH_TIMEOUT(lines().contains(QStringLiteral("close")), 10000);
         QTRY_VERIFY(visibleVelloraWindow(QSize(220, 70)).isEmpty());
+        QCOMPARE(vellora.state(), QProcess::Running);
+        QVERIFY(click(QPoint(60, 700)));
 
         // Opened again, Alpha's button carries the blue marker.
         QVERIFY(click(trayIcon));
@@ -138,9 +140,66 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, 10000);
         QVERIFY(TestWindows::activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 35, 10000);
+
+        // Opening the list, searching in it and closing it is no application switch: with
+        // Alpha in front its level stays, and nothing touches the sink.
+        QVERIFY(TestWindows::activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, 10000);
+        QProcess events;
+        events.start("pactl", {"subscribe"});
+        QVERIFY(events.waitForStarted());
+        QVERIFY(click(trayIcon));
+        QTRY_VERIFY_WITH_TIMEOUT(!visibleVelloraWindow(QSize(380, 430)).isEmpty(), 10000);
+        QVERIFY(desktop::run("xdotool", {"type", "--delay", "30", "Bet"}).has_value());
+        QTest::qWait(800); // a second click sooner is a double click, which does not toggle
+        QVERIFY(click(trayIcon));
+        QTRY_VERIFY(visibleVelloraWindow(QSize(380, 430)).isEmpty());
+        QTest::qWait(500);
+        events.terminate();
+        events.waitForFinished(2000);
+        QCOMPARE(QString::fromUtf8(events.readAllStandardOutput()).count("on sink #"), 0);
+        QCOMPARE(desktop::sinkPercent(), 50);
     }
 
     void idleAfterUse() { expectIdle(); }
+
+    // The panel comes after the program, as often at login: the icon settles into the tray
+    // once there is one, and a click on it opens the list.
+    void trayAppearsLate() {
+        QVERIFY(desktop::session("tray-stop"));
+        const auto trayBack = qScopeGuard([] { desktop::session("tray-start"); });
+        // A second program of its own (runtime folder, settings), beside the one running.
+        QTemporaryDir runtime, config;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("XDG_CONFIG_HOME", config.path());
+        QProcess late;
+        late.setProcessEnvironment(env);
+        late.start(QStringLiteral(VELLORA_PROGRAM), {});
+        QString said;
+        const auto lines = [&] {
+            said += QString::fromUtf8(late.readAllStandardOutput());
+            return said.split('\n', Qt::SkipEmptyParts);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lines().join('\n').contains("No system tray"), 15000);
+
+        QVERIFY(desktop::session("tray-start"));
+        // With its list closed, the program's one visible window is its icon in the tray.
+        const auto icon = [&] {
+            return desktop::run("xdotool", {"search", "--onlyvisible", "--pid",
+                                            QString::number(late.processId())})
+                .value_or(QString())
+                .section('\n', 0, 0);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!icon().isEmpty(), 10000);
+        QTest::qWait(500); // the running program's icon joins too: let the panel settle
+        const qsizetype before = lines().count("fet");
+        QVERIFY(click(geometryOf(icon()).center()));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().count("fet") > before, 10000);
+        QVERIFY(!visibleVelloraWindow(QSize(380, 430)).isEmpty());
+        late.terminate();
+        QVERIFY(late.waitForFinished(5000));
+    }
 
 private:
     // Nothing happening: the program sleeps. A timer or a polling loop would wake it over and

@@ -2,8 +2,10 @@
 
 #include "core/AppVolumeTable.h"
 #include "core/Diagnostics.h"
+#include "core/NotificationCenter.h"
 #include "list/AppListView.h"
 #include "list/QuotesViewController.h"
+#include "panels/Popover.h"
 #include "platform/ActivationSource.h"
 #include "platform/DesktopEntry.h"
 #include "platform/GlobalMouseMonitor.h"
@@ -55,21 +57,22 @@ public:
 class FakeActivations : public vellora::ActivationSource {
 public:
     bool isAvailable() const override { return true; }
-    void activate(const QString& name) {
-        emit applicationActivated(vellora::RunningApplication{name, {}, 1});
-    }
+    void activate(const QString& name) { frontChanged(vellora::RunningApplication{name, {}, 0}); }
 };
 
 // A list controller on fake services, with a clean settings store.
 struct UiHarness {
     TempDefaults store;
+    vellora::NotificationCenter notifications;
+    vellora::ActivationPolicy policy;
     FakeVolumeControl volume;
     FakeDesktopEntries entries;
     FakeMouse mouse;
     FakeActivations activations;
     int quits = 0;
-    vellora::QuotesViewController controller{
-        {*store.defaults, volume, entries, mouse, &activations, nullptr, [this] { ++quits; }}};
+    vellora::QuotesViewController controller{{*store.defaults, notifications, policy, volume,
+                                              entries, mouse, &activations, nullptr,
+                                              [this] { ++quits; }}};
 
     explicit UiHarness(int applications = 0) {
         entries.setApplications(applications);
@@ -89,8 +92,10 @@ struct UiHarness {
     vellora::AppListView& list() { return controller.list(); }
     QStringList titles() {
         QStringList t;
-        for (QToolButton* b : list().bts)
+        for (QToolButton* b : list().bts())
             t << (b ? b->text() : QStringLiteral("<gone>"));
         return t;
     }
+    // Clicks the application button in slot k of the page, as the user does.
+    void click(int k) { list().bts().at(k)->click(); }
 };
