@@ -9,6 +9,7 @@
 #include "panels/Popover.h"
 
 #include <QCursor>
+#include <QLineEdit>
 #include <QSystemTrayIcon>
 
 namespace vellora {
@@ -98,6 +99,9 @@ void AppDelegate::showPopover() {
 
 void AppDelegate::showAt(const QRect& anchor) {
     popover_->showRelativeTo(anchor, Popover::Edge::Below);
+    // What the user types goes to the search (closing took the focus away).
+    if (QLineEdit* search = controller_.searchController())
+        search->setFocus();
     services_.notifications.post(notification::kAtu);
 }
 
@@ -108,9 +112,6 @@ void AppDelegate::closePopover() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
-    // Without a tray icon there is nothing to anchor to: show it at the pointer.
-    if (!statusItem_)
-        showAt(QRect(QCursor::pos(), QSize(1, 1)));
     showPopover();
     return true;
 }
