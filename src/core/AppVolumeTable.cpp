@@ -146,8 +146,8 @@ QString AppVolumeTable::composeEntry(const QString& level, const QString& name) 
     return level + kSeparator + name;
 }
 
-// Fields are found scanning left to right, so a name that itself holds the (self-overlapping)
-// separator splits exactly as the stored text was composed.
+// An entry splits at every separator, found left to right: the level is the first field, the
+// name the last, so only the text after a name's own last separator counts as its name.
 QString AppVolumeTable::entryLevel(const QString& entry) {
     return entry.split(kSeparator, Qt::KeepEmptyParts).constFirst();
 }

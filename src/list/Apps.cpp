@@ -50,7 +50,7 @@ bool matchesSearch(const Apps& app, const QString& text) {
     // Canonically equivalent texts are equal here as in the table: "é" typed as one character
     // finds a name that spells it as "e" and a combining accent.
     const auto folded = [](const QString& s) {
-        return s.normalized(QString::NormalizationForm_C).toCaseFolded();
+        return s.toCaseFolded().normalized(QString::NormalizationForm_C);
     };
     const QString needle = folded(text);
     return folded(app.name).contains(needle) || folded(app.shownName).contains(needle);

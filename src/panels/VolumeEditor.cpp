@@ -8,6 +8,7 @@
 
 #include <QKeyEvent>
 #include <QTextBoundaryFinder>
+#include <QTextDocument>
 
 namespace vellora {
 
@@ -41,6 +42,7 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
         monitor->start();
     }
     subject_ = subject;
+    linked_ = 0; // the slider starts at 0
     diag(subject.title);
     const auto table = table_.loadTable();
     const QString& name = subject.name;
@@ -62,14 +64,15 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
     slider->setTickInterval(10); // 11 tick marks
     slider->setSingleStep(10);
     slider->setPageStep(10);
-    slider->setToolTip(name);
+    slider->setToolTip(Qt::convertFromPlainText(name)); // shown as typed, never as markup
     slider->setGeometry(20, 30, 180, 20);
-    // Tick values only: a value between two ticks moves to the nearest one.
+    // Tick values only: a value between two ticks moves to the nearest one, and the level is
+    // stored once per tick reached, not for every step of a drag.
     connect(slider, &QSlider::valueChanged, this, [this, slider](int value) {
         const int tick = (value + 5) / 10 * 10;
         if (tick != value)
             slider->setValue(tick);
-        else
+        else if (tick != linked_)
             link();
     });
 
@@ -80,6 +83,7 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
             const QString level = AppVolumeTable::entryLevel(table->at(*index));
             const QSignalBlocker quiet(slider); // showing the stored level stores nothing
             slider->setValue(parseLevel(level).value_or(0));
+            linked_ = slider->value();
             setLabel(shortened + QStringLiteral(":  ") + level + QStringLiteral(" Disable?"));
         }
     }
@@ -94,7 +98,8 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
 void VolumeEditor::link() {
     if (!slider_)
         return;
-    const QString level = QString::number(slider_->value());
+    linked_ = slider_->value();
+    const QString level = QString::number(linked_);
     theNewApp_ = table_.putEntry(level, subject_.name);
     setLabel(subject_.name + QStringLiteral(":   ") + level);
 }

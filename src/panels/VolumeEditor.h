@@ -75,6 +75,7 @@ private:
     QPointer<QPushButton> v1_;
     QPointer<QSlider> slider_;
     EditorSubject subject_;
+    int linked_ = 0; // the level last stored, or shown at opening
     QString theNewApp_;
 };
 

@@ -49,8 +49,10 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
             if (event && event->button != 0 && statusItem_ &&
                 statusItem_->geometry().contains(event->globalPos))
                 return;
-            if (popover_->isShown())
+            if (popover_->isShown()) {
                 closePopover();
+                closedByPress_.start();
+            }
         });
     auto& center = services_.notifications;
     center.addObserver(notification::kClosePop, this, [this] { closePopover(); });
@@ -72,20 +74,26 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
     if (!trayAtStart)
         lacking << QStringLiteral("No system tray yet; the Vellora icon appears once one starts "
                                   "(start Vellora again to open its list meanwhile).");
-    for (const QString& line : std::as_const(lacking)) {
+    for (const QString& line : std::as_const(lacking))
         diag(line);
-        if (trayAtStart)
-            statusItem_->showMessage(QStringLiteral("Vellora"), line, QSystemTrayIcon::Warning);
-    }
+    // One message: a second one would replace the first before anyone read it.
+    if (trayAtStart && !lacking.isEmpty())
+        statusItem_->showMessage(QStringLiteral("Vellora"), lacking.join(QLatin1Char('\n')),
+                                 QSystemTrayIcon::Warning);
 
     center.post(notification::kAtu);
 }
 
 void AppDelegate::togglePopover() {
-    if (popover_->isShown())
+    if (popover_->isShown()) {
         closePopover();
-    else
-        showPopover();
+        return;
+    }
+    // Trays that draw the icon themselves give no geometry, so a click on it also reaches the
+    // monitor, which has just closed the list: that click was the closing one.
+    if (closedByPress_.isValid() && closedByPress_.elapsed() < kSameClickMs)
+        return;
+    showPopover();
 }
 
 void AppDelegate::showPopover() {

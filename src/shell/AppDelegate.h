@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 #include <QStringList>
@@ -54,6 +55,9 @@ private:
     std::unique_ptr<Popover> popover_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;
     std::unique_ptr<EventMonitor> eventMonitor_;
+    // When a press elsewhere last closed the list; a tray click this soon after is that press.
+    QElapsedTimer closedByPress_;
+    static constexpr qint64 kSameClickMs = 300;
 };
 
 } // namespace vellora

@@ -150,9 +150,11 @@ void X11ActivationSource::activeWindowChanged() {
         return;
     }
     // Not named yet: watch its properties too, then look again, since its WM_CLASS may have
-    // arrived between the first read and the watch.
+    // arrived between the first read and the watch. Until it names an application, none is in
+    // front.
     d->pendingWindow = *window;
     d->x->watch(*window, true);
+    frontChanged(std::nullopt);
     pendingWindowNamed();
 }
 
