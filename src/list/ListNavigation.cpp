@@ -124,8 +124,12 @@ bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
             focus ? watched == focus
                   : watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow();
         const bool forList = inList(watched) || (listRoot_ && watched == listRoot_->window());
-        if (start && forList)
-            navigation_.processForceClickLocally(*static_cast<QKeyEvent*>(event));
+        if (start && forList) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            navigation_.processForceClickLocally(*key);
+            if (key->key() == Qt::Key_Escape)
+                emit escapePressed();
+        }
         break;
     }
     case QEvent::MouseButtonPress:
@@ -134,6 +138,7 @@ bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
         break;
     case QEvent::Wheel:
         if (inList(watched)) {
+            emit listPressed();
             auto* wheel = static_cast<QWheelEvent*>(event);
             const QPointF delta = !wheel->pixelDelta().isNull()
                                       ? QPointF(wheel->pixelDelta())

@@ -40,8 +40,10 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
-    // A mouse button went down somewhere in the list's window.
+    // The user turned to the list: a mouse button went down in it, or the wheel turned there.
     void listPressed();
+    // Escape was pressed in the list's window.
+    void escapePressed();
 
 private:
     bool inList(QObject* object) const;

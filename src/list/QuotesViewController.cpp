@@ -86,6 +86,12 @@ void QuotesViewController::viewDidLoad() {
     navigationFilter_ = std::make_unique<NavigationFilter>(*navigation_, view_.get());
     connect(navigationFilter_.get(), &NavigationFilter::listPressed, this,
             &QuotesViewController::listPressed);
+    connect(navigationFilter_.get(), &NavigationFilter::escapePressed, this, [this] {
+        // Once the key is delivered: closing takes the focus from the field it reached.
+        QMetaObject::invokeMethod(
+            this, [this] { services_.notifications.post(notification::kClosePop); },
+            Qt::QueuedConnection);
+    });
     qApp->installEventFilter(navigationFilter_.get());
 
     connect(ui_->searchController, &QLineEdit::textChanged, this, &QuotesViewController::performX);

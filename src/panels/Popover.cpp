@@ -111,6 +111,14 @@ void Popover::hideEvent(QHideEvent* event) {
     emit closed();
 }
 
+bool Popover::event(QEvent* event) {
+    // Given the keyboard with nothing focused (the window manager may activate the window after
+    // its content asked for the focus), the first field takes it.
+    if (event->type() == QEvent::WindowActivate && !focusWidget())
+        focusNextChild();
+    return QWidget::event(event);
+}
+
 void Popover::applyPolicy() {
     // A tool window skips the task bar and pager; a plain window appears there.
     const bool visible = isVisible();

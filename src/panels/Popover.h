@@ -56,6 +56,7 @@ signals:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void applyPolicy();

@@ -91,7 +91,11 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
     popover_->setContent(view, Popover::Ownership::Owned);
     const QRect at = anchor ? QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size())
                             : QRect(QPoint(0, 0), QSize(1, 1));
-    popover_->showRelativeTo(at, Popover::Edge::Above);
+    // Above its button, but never out of the list's window: above the first row it would
+    // cover the tray, where a click meant for the icon would hit the disable button.
+    const QRect list = anchor ? anchor->window()->frameGeometry() : at;
+    const bool room = at.top() - view->height() >= list.top();
+    popover_->showRelativeTo(at, room ? Popover::Edge::Above : Popover::Edge::Below);
     slider->setFocus(); // the arrow keys move the level at once
 }
 

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTextDocument>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace vellora;
@@ -98,6 +99,7 @@ private slots:
         Shell s(3);
         s.click(1);
         VolumeEditor& e = s.editor();
+        QVERIFY(e.popover()->y() >= s.delegate.popover().y()); // first row: never above the list
         DiagnosticCapture out;
         e.slider()->setValue(46);
         e.slider()->setValue(47); // the same tick again stores nothing more
@@ -136,7 +138,10 @@ private slots:
     // outside-click monitor running; a press in the list sends it away without rebuilding the
     // buttons under the press.
     void editorGoesWithTheList() {
-        for (const QString how : {"closepop", "tray", "outside click", "menu, outside click"}) {
+        QWheelEvent wheel({5, 5}, {5, 5}, {0, -24}, {0, -24}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        for (const QString how :
+             {"closepop", "tray", "Escape", "wheel", "outside click", "menu, outside click"}) {
             Shell s(2);
             s.click(0);
             QVERIFY(s.editor().isShown());
@@ -144,6 +149,11 @@ private slots:
                 s.notifications.post(notification::kClosePop);
             else if (how == "tray")
                 s.delegate.togglePopover();
+            else if (how == "Escape")
+                QTest::keyClick(s.controller.searchController(), Qt::Key_Escape);
+            else if (how == "wheel")
+                QApplication::sendEvent(s.controller.theView(), &wheel);
+            UiHarness::settle();
             if (how.startsWith("menu")) {
                 s.controller.newMenu();
                 s.delegate.eventMonitor()->stop(); // only the editor's monitor answers
@@ -151,6 +161,7 @@ private slots:
             if (how.endsWith("outside click"))
                 s.mouse.press(1);
             QVERIFY2(!s.editor().isShown(), qPrintable(how));
+            QCOMPARE(s.delegate.popover().isShown(), how == "wheel" || how.startsWith("menu"));
             QVERIFY(!s.controller.eventMonitor()->isRunning());
             // A tray that gives no icon geometry: its click also reached the monitor, which
             // closed the list; the icon's own toggle must not open it again.
