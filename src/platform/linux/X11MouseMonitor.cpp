@@ -53,8 +53,10 @@ struct X11MouseMonitor::Impl {
         const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn, &xcb_input_id);
         if (ext && ext->present) {
             xiOpcode = ext->major_opcode;
+            // Announcing 2.2 has the server deliver raw presses even while another program
+            // holds a pointer grab (an open menu elsewhere).
             const auto version = xcb::reply<xcb_input_xi_query_version_reply_t>(
-                conn, xcb_input_xi_query_version(conn, 2, 0).sequence);
+                conn, xcb_input_xi_query_version(conn, 2, 2).sequence);
             xi2 = version && version->major_version >= 2;
         }
         if (!xi2)
