@@ -13,57 +13,43 @@ using namespace vellora;
 class TestMpris : public QObject {
     Q_OBJECT
 
-    QList<QProcess*> players; // owned; ended after each test
+    QList<QProcess*> players; // ended with the test
 
-    QProcess* startPlayer(const QString& name, const QString& status) {
-        auto* p = new QProcess(this);
-        players << p;
-        p->start(QStringLiteral(FAKE_PLAYER), {name, status});
-        return p->waitForReadyRead(10000) && p->readAll().startsWith("ready") ? p : nullptr;
+    bool startPlayer(const QString& name, const QString& status) {
+        QProcess* p = players.emplaceBack(new QProcess(this));
+        p->start(QStringLiteral(FAKE_PLAYER), {name, status == "hung" ? "Playing" : status});
+        return p->waitForReadyRead(10000) && p->readAll().startsWith("ready") &&
+               (status != "hung" || ::kill(pid_t(p->processId()), SIGSTOP) == 0);
     }
 
 private slots:
     void initTestCase() { QVERIFY2(!desktop::sessionDir().isEmpty(), "run in with-desktop.sh"); }
 
-    void cleanup() {
-        for (QProcess* p : std::exchange(players, {})) {
-            p->kill(); // a stopped player too
+    void cleanupTestCase() {
+        for (QProcess* p : players) {
+            p->kill(); // a stopped one too
             p->waitForFinished(2000);
-            delete p;
         }
     }
 
-    // A player that never answers costs the bounded wait only, and counts as not playing.
-    void states_data() {
-        QTest::addColumn<QStringList>("statuses"); // one player each
-        QTest::addColumn<bool>("hung");            // the first player stops answering
-        QTest::addColumn<bool>("tunes");
-        QTest::newRow("absent") << QStringList{} << false << false;
-        QTest::newRow("paused") << QStringList{"Paused"} << false << false;
-        QTest::newRow("paused and playing") << QStringList{"Paused", "Playing"} << false << true;
-        QTest::newRow("hung while playing") << QStringList{"Playing"} << true << false;
-    }
-    void states() {
-        QFETCH(QStringList, statuses);
-        QFETCH(bool, hung);
-        QFETCH(bool, tunes);
-        for (qsizetype i = 0; i < statuses.size(); ++i)
-            QVERIFY(startPlayer(QStringLiteral("test%1").arg(i), statuses.at(i)));
-        if (hung)
-            ::kill(pid_t(players.first()->processId()), SIGSTOP);
-        // The playerctld proxy is not a player of its own.
-        QVERIFY(startPlayer("playerctld", "Playing"));
-
-        MprisPlayers source;
+    // Players join one by one. The playerctld proxy is no player of its own; a hung one (playing,
+    // then stopped) costs the bounded wait only, is not playing, and hides no later player.
+    void playersJoin() {
         TempDefaults store;
         store.defaults->setBool(UserDefaults::kItunes, true);
+        MprisPlayers source;
         MusicPlayerCheck check(*store.defaults, &source);
-        DiagnosticCapture out;
-        const QDeadlineTimer bound(2000);
-        QCOMPARE(check.tunesx(), tunes);
-        QVERIFY(!bound.hasExpired());
-        QCOMPARE(out.logLines.count("alreadyRunning"), statuses.size());
-        QCOMPARE(out.lines.count("playing"), tunes ? 1 : 0);
+        QVERIFY(startPlayer("playerctld", "Playing"));
+        const QStringList joining{{}, "Paused", "hung", "Playing"};
+        for (qsizetype n = 0; n < joining.size(); ++n) {
+            QVERIFY(n == 0 || startPlayer(QString("test%1").arg(n), joining[n]));
+            DiagnosticCapture out;
+            const QDeadlineTimer bound(2000);
+            QCOMPARE(check.tunesx(), joining[n] == "Playing");
+            QVERIFY(!bound.hasExpired());
+            QCOMPARE(out.logLines.count("alreadyRunning"), n);
+            QCOMPARE(out.lines.count("playing"), joining[n] == "Playing" ? 1 : 0);
+        }
     }
 };
 

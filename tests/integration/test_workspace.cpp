@@ -6,69 +6,52 @@
 
 using namespace vellora;
 
-// Entities, a Boolean, a number, and a nested dictionary that must not leak into the top level.
+// A DOCTYPE, entities, a Boolean, a number, and a nested dictionary that must not leak out.
 const char* const kPlist =
-    "<?xml version='1.0' encoding='UTF-8'?>\n<!DOCTYPE plist PUBLIC '-//Apple//DTD PLIST 1.0//EN' "
-    "'http://www.apple.com/DTDs/PropertyList-1.0.dtd'>\n<plist version='1.0'><dict>\n"
-    "<key>CFBundleIdentifier</key><string>com.vellora.tests.Fixture</string>\n"
-    "<key>CFBundleName</key><string>Fixture &amp; Co</string><key>LSUIElement</key><true/>\n"
-    "<key>CFBundleURLTypes</key><array><dict><key>Nested</key><string>x</string></dict></array>\n"
-    "<key>Build</key><integer>42</integer>\n</dict></plist>\n";
+    "<?xml version='1.0'?><!DOCTYPE plist PUBLIC '-//Apple//DTD PLIST 1.0//EN' 'http://www.apple"
+    ".com/DTDs/PropertyList-1.0.dtd'><plist version='1.0'><dict><key>Build</key><integer>42"
+    "</integer><key>CFBundleIdentifier</key><string>test.Fixture</string><key>CFBundleURLTypes"
+    "</key><array><dict><key>Nested</key><string>x</string></dict></array><key>CFBundleName</key>"
+    "<string>Fixture &amp; Co</string><key>LSUIElement</key><true/></dict></plist>";
 
 class TestWorkspace : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString bundlePath = dir.filePath("Fixture.app");
-    QString executable = bundlePath + "/Contents/MacOS/Fixture";
+    QString contents = dir.filePath("Fixture.app/Contents/");
 
 private slots:
-    void initTestCase() {
-        QVERIFY(QDir().mkpath(bundlePath + "/Contents/MacOS"));
-        QVERIFY(QDir().mkpath(bundlePath + "/Contents/Resources"));
-        QFile plist(bundlePath + "/Contents/Info.plist");
-        QVERIFY(plist.open(QIODevice::WriteOnly) && plist.write(kPlist) > 0);
-        QFile doc(bundlePath + "/Contents/Resources/Acknowledgments.pdf");
-        QVERIFY(doc.open(QIODevice::WriteOnly));
-        // A real program, copied into the bundle, so /proc names the bundle's file.
+    void bundleOfARunningProgram() {
+        QVERIFY(QDir(contents).mkpath("MacOS") && QDir(contents).mkpath("Resources"));
+        const QString executable = contents + "MacOS/Fixture"; // a real program, which /proc names
         QVERIFY(QFile::copy("/bin/sleep", executable));
-    }
+        QVERIFY(!Bundle::containing(executable)); // not without its Info.plist
+        QFile plist(contents + "Info.plist");
+        QVERIFY(plist.open(QIODevice::WriteOnly) && plist.write(kPlist) > 0 && plist.flush());
+        const QString resource = contents + "Resources/Acknowledgments.pdf";
+        QVERIFY(QFile::copy(plist.fileName(), resource));
 
-    void infoDictionary() {
         const auto bundle = Bundle::containing(executable);
-        QVERIFY(bundle);
-        QCOMPARE(bundle->path(), bundlePath);
+        QVERIFY(bundle && bundle->path() == dir.filePath("Fixture.app"));
         const QVariantMap info = bundle->infoDictionary();
-        QCOMPARE(info.value("CFBundleName").toString(), "Fixture & Co");
-        QCOMPARE(info.value("LSUIElement"), QVariant(true));
-        QCOMPARE(info.value("Build").toLongLong(), 42);
-        QVERIFY(!info.contains("Nested"));
-        QCOMPARE(bundle->pathForResource("Acknowledgments", "pdf"),
-                 bundlePath + "/Contents/Resources/Acknowledgments.pdf");
+        QCOMPARE(info.keys().join(' '), "Build CFBundleIdentifier CFBundleName LSUIElement");
+        QCOMPARE(info.values(), QVariantList({42LL, "test.Fixture", "Fixture & Co", true}));
+        QCOMPARE(bundle->pathForResource("Acknowledgments", "pdf"), resource);
         QVERIFY(bundle->pathForResource("Missing", "pdf").isEmpty());
-        QVERIFY(!Bundle::containing(dir.filePath("x/Contents/MacOS/x"))); // no Info.plist
         QVERIFY(!Bundle::containing("/"));
-    }
 
-    void runningFromABundle() {
+        // Found while running, launched detached through the workspace, until it ends.
         LinuxWorkspace workspace;
-        auto count = [&] {
-            int n = 0;
-            for (const RunningProcess& p : workspace.runningApplications())
-                n += p.bundleIdentifier == std::optional<QString>("com.vellora.tests.Fixture");
-            return n;
+        const auto count = [&, id = std::optional<QString>("test.Fixture")] {
+            return std::ranges::count(workspace.runningApplications(), id,
+                                      &RunningProcess::bundleIdentifier);
         };
         QCOMPARE(count(), 0);
-        QProcess first;
-        first.start(executable, {"30"});
-        QVERIFY(first.waitForStarted());
-        QCOMPARE(count(), 1);
-        // Launched detached, through the workspace, a second one is found as well (it ends soon).
-        QVERIFY(workspace.launchApplication(executable, {"2"}));
-        QTRY_COMPARE(count(), 2);
-        first.kill();
-        first.waitForFinished();
-        QTRY_COMPARE(count(), 0);
+        for (int running = 1; running <= 2; ++running) {
+            QVERIFY(workspace.launchApplication(executable, {"4"}));
+            QTRY_COMPARE(count(), running);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(count(), 0, 10000);
     }
 };
 

@@ -13,72 +13,49 @@ class TestScriptRunner : public QObject {
     QTemporaryDir dir;
 
     // An interpreter that writes its arguments, one a line, to PATH.args and then runs body.
-    QString interpreter(const QString& name, const QString& body) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        file.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n" + body.toUtf8() + "\n");
-        file.close();
+    QString interpreter(const QString& name, const QByteArray& body) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n" + body + "\n");
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
+        return file.fileName();
     }
-    static QString fileText(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    QByteArray fileText(const QString& name) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private slots:
-    void read_data() {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QVariant>("captured"); // invalid: nothing captured
-        QTest::newRow("number and line break") << "printf '35\\n'" << QVariant("35\n");
-        QTest::newRow("no output") << "true" << QVariant();
-        QTest::newRow("invalid UTF-8") << "printf '\\377\\376'" << QVariant();
-        QTest::newRow("failing script still captures") << "printf '12'; exit 3" << QVariant("12");
-        QTest::newRow("a later chunk replaces an earlier one")
-            << "printf '10\\n'; sleep 0.3; printf 'n\\303\\243o'" << QVariant("não");
-        QTest::newRow("an invalid later chunk keeps the earlier one")
-            << "printf '30\\n'; sleep 0.3; printf '\\377'" << QVariant("30\n");
-        QTest::newRow("standard error is not captured")
-            << "echo oops >&2; echo 44" << QVariant("44\n");
-    }
-    void read() {
-        QFETCH(QString, body);
-        QFETCH(QVariant, captured);
-        const QString path = interpreter(QTest::currentDataTag(), body);
-        DiagnosticCapture out;
-        QCOMPARE(ScriptVolumeControl(path, 5s).readOutputVolume(),
-                 captured.isValid() ? std::optional(captured.toString()) : std::nullopt);
-        QCOMPARE(fileText(path + ".args"), "-e\n" + ScriptVolumeControl::kReadScript + "\n");
-        QVERIFY(out.lines.isEmpty());
-    }
-
-    // Only a whole number from 0 to 100 reaches the interpreter, as one argument of a script.
-    void setPassesTheExactScript() {
-        const QString path = interpreter("set", "exit 1");
-        ScriptVolumeControl runner(path, 5s);
-        DiagnosticCapture out;
-        runner.setOutputVolume(101);
-        runner.setOutputVolume(-1);
-        QCOMPARE(out.lines.filter("refused").size(), 2);
-        QVERIFY(!QFile::exists(path + ".args"));
-        runner.setOutputVolume(100);
-        QCOMPARE(fileText(path + ".args"), "-e\nset volume output volume 100\n");
+    // A read captures the last chunk of standard output that decodes as UTF-8, whatever the exit
+    // status. A set passes only a whole number from 0 to 100, as one argument of a script.
+    void readAndSet() {
+        for (const auto& [body, captured] : QList<std::pair<QByteArray, std::optional<QString>>>{
+                 {"true", std::nullopt},
+                 {"printf '\\377\\376'", std::nullopt},
+                 {"printf '12'; echo oops >&2; exit 3", "12"},
+                 {"printf '10\\n'; sleep 0.3; printf 'n\\303\\243o'", "não"},
+                 {"printf '30\\n'; sleep 0.3; printf '\\377'", "30\n"}}) {
+            ScriptVolumeControl runner(interpreter("script", body), 5s);
+            DiagnosticCapture out;
+            QCOMPARE(runner.readOutputVolume(), captured);
+            runner.setOutputVolume(101);
+            runner.setOutputVolume(-1);
+            QCOMPARE(fileText("script.args"),
+                     "-e\n" + ScriptVolumeControl::kReadScript.toUtf8() + "\n");
+            runner.setOutputVolume(100);
+            QCOMPARE(fileText("script.args"), "-e\nset volume output volume 100\n");
+            QVERIFY(out.lines.size() == 2 && out.lines.filter("refused").size() == 2);
+        }
     }
 
     // A child that overstays its bound is stopped; a missing interpreter is said, never fatal.
     void failuresAreBoundedAndSaid() {
-        const QString pidFile = dir.filePath("sleeper.pid");
-        ScriptVolumeControl sleeper(
-            interpreter("sleeper", QStringLiteral("echo $$ > '%1'; exec sleep 30").arg(pidFile)),
-            300ms);
-        ScriptVolumeControl missing(dir.filePath("no-such-interpreter"), 2s);
+        const QString sleeper = interpreter("sleeper", "echo $$ > \"$0.pid\"; exec sleep 30");
         DiagnosticCapture out;
-        QCOMPARE(sleeper.readOutputVolume(), std::nullopt);
-        const QString pid = fileText(pidFile).trimmed();
-        QVERIFY(!pid.isEmpty());
-        QVERIFY2(!QFile::exists("/proc/" + pid), "the overstaying child is gone");
+        QCOMPARE(ScriptVolumeControl(sleeper, 300ms).readOutputVolume(), std::nullopt);
+        const QByteArray pid = fileText("sleeper.pid").trimmed();
+        QVERIFY2(!pid.isEmpty() && !QFile::exists("/proc/" + pid), "the overstaying child is gone");
+        ScriptVolumeControl missing(dir.filePath("no-such-interpreter"), 2s);
         QCOMPARE(missing.readOutputVolume(), std::nullopt);
         missing.setOutputVolume(50);
         QCOMPARE(out.lines.size(), 3);
