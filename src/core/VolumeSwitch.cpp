@@ -30,17 +30,18 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
 
     for (const QString& entry : *table) {
         if (matches(entry)) {
-            applyLevel(AppVolumeTable::entryLevel(entry), 100);
-            mudou_ = true;
+            // A level the audio server did not take leaves nothing to restore later.
+            if (applyLevel(AppVolumeTable::entryLevel(entry), 100) != Applied::Failed)
+                mudou_ = true;
             return;
         }
     }
 
     if (mudou_) {
-        mudou_ = false;
         // The captured volume is the server's own value: it goes back as it was, above 100 %
-        // too where the output was boosted, within what the control accepts.
-        applyLevel(volume_, control_.maxPercent());
+        // too where the output was boosted, within what the control accepts. When the server
+        // cannot take it now, the level stays in force and the next activation tries again.
+        mudou_ = applyLevel(volume_, control_.maxPercent()) == Applied::Failed;
     }
 }
 
@@ -51,16 +52,15 @@ bool VolumeSwitch::matches(const QString& entry) const {
     return AppVolumeTable::sameName(AppVolumeTable::entryName(entry), *atualApp_->localizedName);
 }
 
-void VolumeSwitch::applyLevel(const QString& level, int max) {
-    if (const auto percent = parseLevel(level, max)) {
-        control_.setOutputVolume(*percent);
-        return;
-    }
+VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max) {
+    if (const auto percent = parseLevel(level, max))
+        return control_.setOutputVolume(*percent) ? Applied::Set : Applied::Failed;
     QString shown = level;
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));
     diag(QStringLiteral("refused level \"%1\": not a whole number from 0 to %2")
              .arg(shown, QString::number(max))); // at once: the text may hold "%2"
+    return Applied::Refused;
 }
 
 } // namespace vellora

@@ -28,8 +28,10 @@ public:
 
 private:
     bool matches(const QString& entry) const;
-    // Applies a level text only when it names a whole number from 0 to max.
-    void applyLevel(const QString& level, int max);
+    // Applies a level text only when it names a whole number from 0 to max: set, refused (and
+    // said), or failed because the audio server did not take it.
+    enum class Applied { Set, Refused, Failed };
+    Applied applyLevel(const QString& level, int max);
 
     AppVolumeTable& table_;
     VolumeControl& control_;

@@ -13,16 +13,23 @@ public:
     QStringList captures; // answers to reads, a null text for "nothing"; nothing once used up
     int reads = 0;
     QList<int> sets;
-    int max = 100; // the largest percent this control accepts
+    int max = 100;     // the largest percent this control accepts
+    bool away = false; // no audio server: nothing is read or set
 
     std::optional<QString> readOutputVolume() override {
         ++reads;
+        if (away)
+            return std::nullopt;
         const QString next = captures.isEmpty() ? QString() : captures.takeFirst();
         if (next.isNull())
             return std::nullopt;
         return next;
     }
-    void setOutputVolume(int percent) override { sets << percent; }
+    bool setOutputVolume(int percent) override {
+        if (!away)
+            sets << percent;
+        return !away;
+    }
     int maxPercent() const override { return max; }
 };
 

@@ -12,7 +12,9 @@ using namespace vellora;
 
 // Name, read answers in turn (null: none), steps, then reads, levels set, the volume captured
 // last ("*": a level in force), refusals. Steps activate a name ("-": no application, "?": no
-// name), toggle a playing player ("!") or reset the table ("~"). The control takes up to 153 %
+// name), toggle a playing player ("!"), reset the table ("~") or take the server away and back
+// ("#": nothing is read or set meanwhile; a level not set is not in force, a restore not made
+// is tried again). The control takes up to 153 %
 // (a boosted sink): a capture goes back within that, a table level within 100, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
@@ -28,6 +30,7 @@ private slots:
             {"no application or name", {"1", "2\n"}, "B|-|C|?", 2, {50, 1, 100, 2}, "2", 0},
             {"a playing player holds", {"2", "3"}, "!|B|!|B|!|D|!|D", 2, {50, 3}, "3", 0},
             {"reset all while in force", {"2"}, "B|~|A|C", 1, {50}, "2*", 0},
+            {"server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 3, {50, 5}, "5", 0},
             {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
         for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
             auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), name); });
@@ -45,6 +48,8 @@ private slots:
             for (const QString& step : steps.split(u'|')) {
                 if (step == "~")
                     apps.resetAll();
+                else if (step == "#")
+                    control.away = !control.away;
                 else if (step == "!")
                     players.players["player"] = !players.players.value("player");
                 else if (step == "-")

@@ -220,9 +220,10 @@ std::optional<QString> PulseVolumeControl::readOutputVolume() {
     return QString::number((loudest * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
 }
 
-void PulseVolumeControl::setOutputVolume(int percent) {
+bool PulseVolumeControl::setOutputVolume(int percent) {
     const auto target =
         pa_volume_t((quint64(std::clamp(percent, 0, kMaxPercent)) * PA_VOLUME_NORM + 50) / 100);
+    bool set = false;
     pa_threaded_mainloop_lock(d->loop);
     if (auto volume = d->defaultSinkVolume()) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
@@ -231,12 +232,13 @@ void PulseVolumeControl::setOutputVolume(int percent) {
         else
             pa_cvolume_scale(&*volume, target);
         Impl::Ack ack{d.get()};
-        d->request(ack.done, [&] {
+        set = d->request(ack.done, [&] {
             return pa_context_set_sink_volume_by_name(d->context, kDefaultSink, &*volume,
                                                       &Impl::onAck, &ack);
-        });
+        }) && ack.success;
     }
     pa_threaded_mainloop_unlock(d->loop);
+    return set;
 }
 
 int PulseVolumeControl::maxPercent() const {
@@ -246,8 +248,8 @@ int PulseVolumeControl::maxPercent() const {
 void PulseVolumeControl::onConnectionChanged(bool connected) {
     if (!connected && !outageReported_) {
         outageReported_ = true;
-        diag(QStringLiteral("audio: no connection to the audio server; volume changes wait "
-                            "until it is back"));
+        diag(QStringLiteral("audio: no connection to the audio server; the volume cannot be "
+                            "read or set until it is back"));
     } else if (connected && outageReported_) {
         outageReported_ = false;
         diag(QStringLiteral("audio: connected to the audio server again"));

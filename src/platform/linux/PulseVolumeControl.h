@@ -20,7 +20,7 @@ public:
     // The default sink's volume as whole-percent text (the loudest channel, rounded).
     std::optional<QString> readOutputVolume() override;
     // Scales all channels so the loudest is at percent, keeping the balance; above 100 boosts.
-    void setOutputVolume(int percent) override;
+    bool setOutputVolume(int percent) override;
     // What the server accepts: far above 100, as a boosted sink may be.
     int maxPercent() const override;
 

@@ -12,16 +12,17 @@ ScriptVolumeControl::ScriptVolumeControl(QString interpreter, std::chrono::milli
     : interpreter_(std::move(interpreter)), bound_(bound) {}
 
 std::optional<QString> ScriptVolumeControl::readOutputVolume() {
-    return run(kReadScript, true);
+    return run(kReadScript, true).captured;
 }
 
-void ScriptVolumeControl::setOutputVolume(int percent) {
+bool ScriptVolumeControl::setOutputVolume(int percent) {
     // Only a whole number from 0 to 100 ever reaches the interpreter.
     if (percent < 0 || percent > maxPercent()) {
         diag(QStringLiteral("volume script: refused level %1: not from 0 to 100").arg(percent));
-        return;
+        return false;
     }
-    run(kSetScriptPrefix + QString::number(percent), false);
+    // The script's own success is not known; that it ran to its end is.
+    return run(kSetScriptPrefix + QString::number(percent), false).finished;
 }
 
 std::optional<QString> ScriptVolumeControl::decodeUtf8(const QByteArray& bytes) {
@@ -32,7 +33,7 @@ std::optional<QString> ScriptVolumeControl::decodeUtf8(const QByteArray& bytes) 
     return text;
 }
 
-std::optional<QString> ScriptVolumeControl::run(const QString& script, bool capture) {
+ScriptVolumeControl::Outcome ScriptVolumeControl::run(const QString& script, bool capture) {
     QProcess process;
     process.setProgram(interpreter_);
     process.setArguments({QStringLiteral("-e"), script});
@@ -45,7 +46,7 @@ std::optional<QString> ScriptVolumeControl::run(const QString& script, bool capt
     if (!process.waitForStarted(int(deadline.remainingTime()))) {
         diag(QStringLiteral("volume script: cannot run %1: %2")
                  .arg(interpreter_, process.errorString()));
-        return std::nullopt;
+        return {};
     }
 
     std::optional<QString> captured;
@@ -66,7 +67,8 @@ std::optional<QString> ScriptVolumeControl::run(const QString& script, bool capt
         process.waitForFinished(int(deadline.remainingTime()));
     }
 
-    if (process.state() != QProcess::NotRunning) {
+    const bool finished = process.state() == QProcess::NotRunning;
+    if (!finished) {
         process.kill();
         process.waitForFinished(1000);
         diag(QStringLiteral("volume script: %1 did not finish within %2 ms; stopped it")
@@ -75,7 +77,7 @@ std::optional<QString> ScriptVolumeControl::run(const QString& script, bool capt
     }
     if (capture)
         takeChunk();
-    return captured;
+    return {finished, captured};
 }
 
 } // namespace vellora

@@ -24,7 +24,7 @@ public:
     // The interpreter's raw standard output, decoded as UTF-8: each chunk that decodes replaces
     // the text before it; nothing when no chunk arrived or none decoded.
     std::optional<QString> readOutputVolume() override;
-    void setOutputVolume(int percent) override;
+    bool setOutputVolume(int percent) override;
     // The interpreter's volume goes from 0 to 100.
     int maxPercent() const override { return 100; }
 
@@ -32,7 +32,12 @@ public:
     static std::optional<QString> decodeUtf8(const QByteArray& bytes);
 
 private:
-    std::optional<QString> run(const QString& script, bool capture);
+    // Runs a script: whether it ran to its end within the bound, and what it printed.
+    struct Outcome {
+        bool finished = false;
+        std::optional<QString> captured;
+    };
+    Outcome run(const QString& script, bool capture);
 
     QString interpreter_;
     std::chrono::milliseconds bound_;
