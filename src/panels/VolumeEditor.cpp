@@ -6,6 +6,7 @@
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 
+#include <QFrame>
 #include <QKeyEvent>
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
@@ -47,7 +48,10 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
     const auto table = table_.loadTable();
     const QString& name = subject.name;
 
-    auto* view = new QWidget;
+    // A thin frame keeps the editor apart from the list it lies over.
+    auto* view = new QFrame;
+    view->setObjectName(QStringLiteral("editor"));
+    view->setStyleSheet(QStringLiteral("QFrame#editor { border: 1px solid #b0b0b0; }"));
     view->setFixedSize(220, 70);
     auto* button = new QPushButton(view);
     v1_ = button;
