@@ -1,6 +1,5 @@
-// A music player of the tests' own on the session bus:
-//   fake_mpris_player NAME STATUS   registers org.mpris.MediaPlayer2.NAME with PlaybackStatus
-// and prints "ready" once the name is taken.
+// A music player of the tests' own: "fake_mpris_player NAME STATUS" registers
+// org.mpris.MediaPlayer2.NAME on the session bus with that PlaybackStatus, then prints "ready".
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
@@ -9,21 +8,16 @@
 class Player : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
-    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(QString PlaybackStatus MEMBER status)
 
 public:
-    explicit Player(QString status) : status_(std::move(status)) {}
-    QString playbackStatus() const { return status_; }
-
-private:
-    QString status_;
+    QString status;
 };
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 3)
-        return 2;
-    Player player(QString::fromUtf8(argv[2]));
+    Player player;
+    player.status = QString::fromUtf8(argv[2]);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject("/org/mpris/MediaPlayer2", &player,
                             QDBusConnection::ExportAllProperties) ||

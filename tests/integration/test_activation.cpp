@@ -4,141 +4,101 @@
 #include "platform/linux/X11ActivationSource.h"
 #include "support/Windows.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace vellora;
-
-namespace {
-
+using namespace Qt::StringLiterals;
 using Front = std::optional<RunningApplication>;
-
-QString nameAt(const QSignalSpy& spy, qsizetype at) {
-    const auto app = spy.at(at).at(0).value<Front>();
-    return app ? app->localizedName.value_or("<unnamed>") : QStringLiteral("<none>");
-}
-QString last(const QSignalSpy& spy) {
-    return spy.isEmpty() ? QStringLiteral("<nothing>") : nameAt(spy, spy.size() - 1);
-}
-bool setActive(const QString& window) {
-    return desktop::run("xprop", {"-root", "-f", "_NET_ACTIVE_WINDOW", "32x", "-set",
-                                  "_NET_ACTIVE_WINDOW", window})
-        .has_value();
-}
-QString xterm(TestWindows& windows, const QString& cls, const QStringList& more = {}) {
-    return windows.start("xterm", QStringList{"-class", cls} + more, cls);
-}
-const int kSettled = 2 * int(ActivationSource::kSettleDelay.count());
-
-} // namespace
 
 class TestActivation : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<GioDesktopEntries> entries;
-    std::unique_ptr<X11ActivationSource> source;
+    GioDesktopEntries entries;
+    X11ActivationSource source{entries};
+    const int kSettled = 2 * int(ActivationSource::kSettleDelay.count());
+
+    // What was reported, in order: applications by name, "<none>" for none in front.
+    static QStringList reported(const QSignalSpy& spy) {
+        QStringList names;
+        for (const QList<QVariant>& args : spy) {
+            const auto app = args[0].value<Front>();
+            names << (app ? app->localizedName.value_or("<unnamed>") : "<none>");
+        }
+        return names;
+    }
+    static QString last(const QSignalSpy& spy) { return reported(spy).value(spy.size() - 1); }
+    static auto xprop(const QString& args) { return desktop::run("xprop", args.split(' ')); }
+    static auto setActive(const QString& window) {
+        return xprop("-root -f _NET_ACTIVE_WINDOW 32x -set _NET_ACTIVE_WINDOW " + window);
+    }
+    static auto xterm(TestWindows& w, QString c) { return w.start("xterm", {"-class", c}, c); }
 
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        qRegisterMetaType<Front>();
-        entries = std::make_unique<GioDesktopEntries>();
-        source = std::make_unique<X11ActivationSource>(*entries);
-        QVERIFY(source->isAvailable());
+        QVERIFY(source.isAvailable());
     }
     // Every test starts with nothing in front, settled.
     void init() {
         QVERIFY(setActive("0"));
         QTest::qWait(kSettled);
     }
-    void cleanupTestCase() {
-        source.reset();
-        entries.reset();
-    }
 
     void names_data() {
         QTest::addColumn<QString>("wmClass");
         QTest::addColumn<QString>("name");
-        QTest::newRow("StartupWMClass") << "Alpha"
-                                        << "Alpha";
-        QTest::newRow("desktop-file id") << "gamma"
-                                         << "Gamma Writer";
-        QTest::newRow("default file manager") << "VelloraFiles"
-                                              << "Finder";
-        QTest::newRow("WM_CLASS only") << "Xmessage"
-                                       << "Xmessage";
+        QTest::newRow("StartupWMClass") << u"Alpha"_s << u"Alpha"_s;
+        QTest::newRow("desktop-file id") << u"gamma"_s << u"Gamma Writer"_s;
+        QTest::newRow("default file manager") << u"VelloraFiles"_s << u"Finder"_s;
     }
     void names() {
         QFETCH(QString, wmClass);
         QFETCH(QString, name);
         TestWindows windows;
-        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
-        const QString window = wmClass == "Xmessage" ? windows.start("xmessage", {"hello"}, wmClass)
-                                                     : xterm(windows, wmClass);
-        QVERIFY(TestWindows::activate(window));
+        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        QVERIFY(TestWindows::activate(xterm(windows, wmClass)));
         QTRY_COMPARE(last(spy), name);
         QCOMPARE(spy.last().at(0).value<Front>()->pid, windows.last()->processId());
     }
 
+    // A repeat, another window of the same application, and no window for an instant on the way
+    // to another are no activation; no window that lasts is one without an application, once.
     void applicationsNotWindows() {
         TestWindows windows;
-        const QString alpha = xterm(windows, "Alpha");
-        const QString beta = xterm(windows, "Beta");
-        xterm(windows, "Alpha", {"-title", "second"});
-        QString second;
-        for (const QString& id : desktop::run("xdotool", {"search", "--class", "^Alpha$"})
-                                     .value_or(QString())
-                                     .split('\n', Qt::SkipEmptyParts))
-            if (id.trimmed() != alpha)
-                second = id.trimmed();
-        QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !second.isEmpty());
-        QVERIFY(TestWindows::activate(beta));
-        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
-        QVERIFY(TestWindows::activate(alpha));
-        QTRY_COMPARE(spy.size(), 1);
-        // A repeat, and another window of the same application, are no activation; nor is no
-        // window for an instant on the way to another one.
-        QVERIFY(setActive(alpha));
-        QVERIFY(TestWindows::activate(second));
-        QVERIFY(setActive("0"));
-        QVERIFY(TestWindows::activate(beta));
-        QTRY_COMPARE(spy.size(), 2);
-        QTest::qWait(kSettled);
-        QCOMPARE(QStringList({nameAt(spy, 0), nameAt(spy, 1)}), QStringList({"Alpha", "Beta"}));
-        // No window that lasts: an activation without an application, once.
-        QVERIFY(setActive("0"));
-        QTRY_COMPARE(last(spy), QStringLiteral("<none>"));
-        QTest::qWait(kSettled);
-        QCOMPARE(spy.size(), 3);
+        const QString alpha = xterm(windows, "Alpha"), beta = xterm(windows, "Beta");
+        windows.start("xterm", {"-class", "Alpha", "-title", "second"}, "Alpha");
+        const auto second = desktop::run("xdotool", {"search", "--sync", "--name", "^second$"});
+        QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && second);
+        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        for (const QString& window : {alpha, alpha, second->trimmed(), u"0"_s, beta, u"0"_s}) {
+            QVERIFY(setActive(window));
+            QTest::qWait(30); // each step is seen on its own
+        }
+        QTest::qWait(3 * kSettled);
+        QCOMPARE(reported(spy), QStringList({"Alpha", "Beta", "<none>"}));
     }
 
-    // A window gone by the time it is announced, and one whose class comes late: neither is
-    // mistaken for something else; the late one is no application until its class arrives.
+    // A window gone by the time it is announced is no application; one whose class comes late
+    // is none until its class arrives.
     void unrulyWindows() {
         TestWindows windows;
-        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
         const QString doomed = xterm(windows, "Doomed");
-        windows.last()->kill();
-        windows.last()->waitForFinished(2000);
-        const QString alpha = xterm(windows, "Alpha");
-        const QString beta = xterm(windows, "Beta");
-        QVERIFY(TestWindows::activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(last(spy), QStringLiteral("Beta"), 10000);
-        QVERIFY(setActive(doomed));
-        QVERIFY(desktop::run("xprop", {"-id", alpha, "-remove", "WM_CLASS"}).has_value());
-        QVERIFY(TestWindows::activate(alpha));
-        // A window that names no application, lastingly: none is in front.
-        QTRY_COMPARE(last(spy), QStringLiteral("<none>"));
-        QVERIFY(desktop::run("xprop",
-                             {"-id", alpha, "-f", "WM_CLASS", "8s", "-set", "WM_CLASS", "Alpha"}));
-        QTRY_COMPARE(last(spy), QStringLiteral("Alpha"));
-        for (qsizetype i = 0; i < spy.size(); ++i)
-            QVERIFY(nameAt(spy, i) != QStringLiteral("Doomed"));
+        const QString alpha = xterm(windows, "Alpha"), beta = xterm(windows, "Beta");
+        // Closed after the others started, so that they cannot take its id.
+        QVERIFY(desktop::run("xdotool", {"windowkill", doomed}));
+        QVERIFY(xprop("-id " + alpha + " -remove WM_CLASS"));
+        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        for (const QString& window : {beta, doomed, beta, alpha}) {
+            QVERIFY(setActive(window));
+            QTRY_COMPARE(last(spy), window == beta ? u"Beta"_s : u"<none>"_s);
+        }
+        QVERIFY(xprop("-id " + alpha + " -f WM_CLASS 8s -set WM_CLASS Alpha"));
+        QTRY_COMPARE(reported(spy), QStringList({"Beta", "<none>", "Beta", "<none>", "Alpha"}));
     }
 
     // A closed window's id can be handed to a later window: that one is a new activation.
     void reusedWindowIds() {
-        QSignalSpy spy(source.get(), &ActivationSource::applicationActivated);
+        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
         for (const QString cls : {"Alpha", "Beta", "Alpha"}) {
             TestWindows windows;
             QVERIFY(TestWindows::activate(xterm(windows, cls)));

@@ -3,7 +3,6 @@
 #include "platform/linux/PulseVolumeControl.h"
 #include "support/Desktop.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 #include <csignal>
 
@@ -67,11 +66,10 @@ private slots:
         const pid_t server = pidFile.readAll().trimmed().toInt();
         QVERIFY(server > 0 && ::kill(server, SIGSTOP) == 0);
         auto resume = qScopeGuard([server] { ::kill(server, SIGCONT); });
-        const QDeadlineTimer bound(3000);
-        QCOMPARE(control.readOutputVolume().value_or("none"), "none");
-        QVERIFY(!bound.hasExpired());
+        QCOMPARE(control.readOutputVolume().value_or("none"), "none"); // a hang never returns
+        QVERIFY(!control.setOutputVolume(30));
         ::kill(server, SIGCONT);
-        control.setOutputVolume(45);
+        QVERIFY(control.setOutputVolume(45));
         QCOMPARE(control.readOutputVolume().value_or("none"), "45");
         QCOMPARE(changes.size(), 6);
     }

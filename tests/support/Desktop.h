@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QList>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QString>
-#include <QStringList>
 #include <optional>
 
 // Helpers for tests that run inside the throwaway desktop session (scripts/with-desktop.sh).
@@ -19,29 +16,23 @@ inline std::optional<QString> run(const QString& program, const QStringList& arg
                                   int boundMs = 10000) {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(boundMs) || p.exitStatus() != QProcess::NormalExit ||
-        p.exitCode() != 0) {
-        p.kill();
-        p.waitForFinished(1000);
-        return std::nullopt;
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
+    if (p.waitForFinished(boundMs) && p.exitStatus() == QProcess::NormalExit && !p.exitCode())
+        return QString::fromUtf8(p.readAllStandardOutput());
+    p.kill(); // if still running past the bound
+    p.waitForFinished(1000);
+    return std::nullopt;
 }
 
 inline bool session(const QString& command) {
-    return run(QStringLiteral("bash"),
-               {QStringLiteral(VELLORA_SCRIPTS_DIR "/desktop-session.sh"), command, sessionDir()},
-               20000)
+    return run("bash", {VELLORA_SCRIPTS_DIR "/desktop-session.sh", command, sessionDir()}, 20000)
         .has_value();
 }
 
 // The default sink's channel volumes in percent, as pactl reports them.
 inline QList<int> sinkPercents() {
-    const QString out = run(QStringLiteral("pactl"),
-                            {QStringLiteral("get-sink-volume"), QStringLiteral("@DEFAULT_SINK@")})
-                            .value_or(QString());
     QList<int> percents;
-    static const QRegularExpression re(QStringLiteral("/\\s*(\\d+)%"));
+    static const QRegularExpression re("/\\s*(\\d+)%");
+    const QString out = run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or("");
     for (auto it = re.globalMatch(out.section('\n', 0, 0)); it.hasNext();)
         percents << it.next().captured(1).toInt();
     return percents;

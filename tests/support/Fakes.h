@@ -18,16 +18,11 @@ public:
 
     std::optional<QString> readOutputVolume() override {
         ++reads;
-        if (away)
-            return std::nullopt;
-        const QString next = captures.isEmpty() ? QString() : captures.takeFirst();
-        if (next.isNull())
-            return std::nullopt;
-        return next;
+        const QString next = away || captures.isEmpty() ? QString() : captures.takeFirst();
+        return next.isNull() ? std::nullopt : std::optional(next);
     }
     bool setOutputVolume(int percent) override {
-        if (!away)
-            sets << percent;
+        sets << QList<int>(away ? 0 : 1, percent);
         return !away;
     }
     int maxPercent() const override { return max; }
@@ -37,11 +32,7 @@ public:
 class FakeMusicPlayers : public vellora::MusicPlayerSource {
 public:
     QMap<QString, bool> players; // name -> playing
-    int queries = 0;
 
-    QStringList runningPlayers() override {
-        ++queries;
-        return players.keys();
-    }
+    QStringList runningPlayers() override { return players.keys(); }
     bool isPlaying(const QString& player) override { return players.value(player); }
 };

@@ -14,53 +14,38 @@
 
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QWidget>
 
-// Installed applications chosen by the test.
-class FakeDesktopEntries : public vellora::DesktopEntrySource {
-public:
-    QList<vellora::DesktopEntry> list;
-    bool fail = false;
-    QString fileManager;
+// Installed applications App0 .. App(n-1) in their own desktop files; nothing for a failed listing.
+struct FakeDesktopEntries : vellora::DesktopEntrySource {
+    std::optional<QList<vellora::DesktopEntry>> list;
 
-    std::optional<QList<vellora::DesktopEntry>> entries() override {
-        if (fail)
-            return std::nullopt;
-        return list;
-    }
-    QString defaultFileManagerId() override { return fileManager; }
-
-    // n applications App0 .. App(n-1), each in its own desktop file.
+    explicit FakeDesktopEntries(int n) { setApplications(n); }
+    std::optional<QList<vellora::DesktopEntry>> entries() override { return list; }
+    QString defaultFileManagerId() override { return {}; }
     void setApplications(int n) {
-        list.clear();
+        list.emplace();
         for (int k = 0; k < n; ++k) {
-            vellora::DesktopEntry e;
-            e.id = QStringLiteral("app%1.desktop").arg(k);
-            e.path = QStringLiteral("/usr/share/applications/app%1.desktop").arg(k);
-            e.name = QStringLiteral("App%1").arg(k);
-            list << e;
+            const QString id = QStringLiteral("App%1.desktop").arg(k);
+            list->append({id, "/usr/share/applications/" + id, id.chopped(8), {}, {}, {}});
         }
     }
 };
 
-// A mouse monitor whose presses the test makes.
-class FakeMouse : public vellora::GlobalMouseMonitor {
-public:
+struct FakeMouse : vellora::GlobalMouseMonitor {
     bool running = false;
     bool seesPresses() const override { return true; }
     void start() override { running = true; }
     void stop() override { running = false; }
     bool isRunning() const override { return running; }
-    void press(int button = 1) { emit pressed(button, QPoint(5, 5)); }
+    void press(int button = 1) { emit pressed(button, QPoint(5, 5)); } // a press elsewhere
 };
 
-class FakeActivations : public vellora::ActivationSource {
-public:
+struct FakeActivations : vellora::ActivationSource {
     bool isAvailable() const override { return true; }
     void activate(const QString& name) { frontChanged(vellora::RunningApplication{name, {}, 0}); }
 };
 
-// A list controller on fake services, with a clean settings store.
+// A list controller on fake services, with a clean settings store, its view shown.
 struct UiHarness {
     TempDefaults store;
     vellora::NotificationCenter notifications;
@@ -74,11 +59,7 @@ struct UiHarness {
                                               entries, mouse, &activations, nullptr,
                                               [this] { ++quits; }}};
 
-    explicit UiHarness(int applications = 0) {
-        entries.setApplications(applications);
-        controller.view()->show();
-    }
-
+    explicit UiHarness(int n = 0) : entries(n) { controller.view()->show(); }
     // Runs what the list deferred through the event loop (fet and fetchLog hop once each).
     static void settle() {
         for (int n = 0; n < 4; ++n)
@@ -96,6 +77,4 @@ struct UiHarness {
             t << (b ? b->text() : QStringLiteral("<gone>"));
         return t;
     }
-    // Clicks the application button in slot k of the page, as the user does.
-    void click(int k) { list().bts().at(k)->click(); }
 };

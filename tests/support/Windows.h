@@ -2,7 +2,6 @@
 
 #include "support/Desktop.h"
 
-#include <QProcess>
 #include <memory>
 #include <vector>
 
@@ -23,10 +22,8 @@ public:
         if (!p->waitForStarted(5000))
             return {};
         clients_.push_back(std::move(p));
-        return desktop::run("xdotool", {"search", "--sync", "--class", "^" + wmClass + "$"}, 10000)
-            .value_or(QString())
-            .section('\n', 0, 0)
-            .trimmed();
+        auto ids = desktop::run("xdotool", {"search", "--sync", "--class", "^" + wmClass + "$"});
+        return ids.value_or("").section('\n', 0, 0);
     }
 
     QProcess* last() const { return clients_.empty() ? nullptr : clients_.back().get(); }

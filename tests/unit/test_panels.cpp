@@ -5,26 +5,13 @@
 #include "shell/AppDelegate.h"
 #include "support/UiHarness.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QTextDocument>
-#include <QWheelEvent>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 using namespace vellora;
 
 namespace {
-
-const QString red = AppListView::kRedMarker;
-
-QAction* item(OptionsMenu& menu, const QString& words) {
-    for (QAction* a : menu.menux()->actions()) {
-        if (a->text().endsWith(words))
-            return a;
-    }
-    return nullptr;
-}
-
 // The list, opened from the shell, with its applications shown and the editor's monitor made.
 struct Shell : UiHarness {
     AppDelegate delegate{{*store.defaults, notifications, policy, mouse}, controller};
@@ -34,117 +21,67 @@ struct Shell : UiHarness {
         refresh("/");
         controller.newMenu();
     }
-    VolumeEditor& editor() { return controller.editor(); }
+    void open(int k) { list().bts().at(k)->click(); } // as the user clicks the k-th application
 };
-
 } // namespace
 
 class TestPanels : public QObject {
     Q_OBJECT
 
 private slots:
-    void labels_data() {
-        QTest::addColumn<QString>("stored"); // the level stored for the name, if any
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("slider");
-        QString accented; // 22 user-perceived characters of two code points each
-        for (int k = 0; k < 22; ++k)
-            accented += QStringLiteral("e\u0301");
-        const QString name25 = "Abcdefghijklmnopqrstuvwxy";
-        QTest::newRow("no entry") << ""
-                                  << "Alpha"
-                                  << "Alpha - Disabled" << 0;
-        QTest::newRow("entry 50") << "50"
-                                  << "Alpha"
-                                  << "Alpha:  50 Disable?" << 50;
-        QTest::newRow("25 characters cut to 20")
-            << "" << name25 << name25.left(20) + " - Disabled" << 0;
-        QTest::newRow("cut by perceived characters")
-            << "70" << accented << accented.left(40) + ":  70 Disable?" << 70;
-        QTest::newRow("not a number") << "loud"
-                                      << "Alpha"
-                                      << "Alpha:  loud Disable?" << 0;
-        QTest::newRow("an & shows as typed") << ""
-                                             << "A & B"
-                                             << "A && B - Disabled" << 0;
-        QTest::newRow("markup shows as typed") << ""
-                                               << "<b>B</b>"
-                                               << "<b>B</b> - Disabled" << 0;
-    }
-    void labels() {
-        QFETCH(QString, stored);
-        QFETCH(QString, name);
-        QFETCH(QString, label);
-        QFETCH(int, slider);
-        UiHarness h;
-        if (!stored.isEmpty())
-            h.controller.table().saveTable({"", stored + "/*/*/*/*/" + name, "9/*/*/*/*/Other"});
-        const auto before = h.controller.table().loadTable();
-        DiagnosticCapture out;
-        h.controller.showsy(Apps{"/x.desktop", name, {}}, red + name, h.controller.theView());
-        VolumeEditor& e = h.controller.editor();
-        QCOMPARE(e.v1()->text(), label);
-        QCOMPARE(e.slider()->value(), slider);
-        QCOMPARE(out.lines, QStringList{red + name});
-        QTextDocument tip; // what the slider's tool tip shows
-        tip.setHtml(e.slider()->toolTip());
-        QCOMPARE(tip.toPlainText(), name);
-        QCOMPARE(h.controller.table().loadTable(), before); // opening stores nothing
-    }
-
-    // The slider stores at once (ticks only, the entry last); the disable button removes the
-    // entry and rebuilds the list, twice without harm.
-    void sliderAndDisable() {
+    // Labels: the name cut to 20 user-perceived characters, the level as stored or "Disabled",
+    // "&" and markup as typed, the tool tip plain; opening stores nothing. The editor opens below
+    // the list's top, stores once per tick, disables twice unharmed, and owns its keys.
+    void editor() {
         Shell s(3);
-        s.click(1);
-        VolumeEditor& e = s.editor();
-        QVERIFY(e.popover()->y() >= s.delegate.popover().y()); // first row: never above the list
+        VolumeEditor& e = s.controller.editor();
+        const QString accented = QString("e\u0301").repeated(22), cut = "Abcdefghijklmnopqrst";
+        for (const auto& [entry, name, label, slider] :
+             std::initializer_list<std::tuple<QString, QString, QString, int>>{
+                 {"9/*/*/*/*/" + cut, cut + "uvwxy", cut + " - Disabled", 0},
+                 {"70/*/*/*/*/" + accented, accented, accented.left(40) + ":  70 Disable?", 70},
+                 {"loud/*/*/*/*/<i>&</i>", "<i>&</i>", "<i>&&</i>:  loud Disable?", 0}}) {
+            s.controller.table().saveTable({"", entry, "9/*/*/*/*/Other"});
+            s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+            QCOMPARE(e.v1()->text(), label);
+            QCOMPARE(e.slider()->value(), slider);
+            QCOMPARE(QTextDocumentFragment::fromHtml(e.slider()->toolTip()).toPlainText(), name);
+            QCOMPARE(s.controller.table().loadTable()->at(1), entry); // stored again, it goes last
+        }
+        s.delegate.popover().move(200, 300); // room on the screen above the list
+        s.open(1);
+        QVERIFY(e.popover()->y() >= s.delegate.popover().y());
         DiagnosticCapture out;
         e.slider()->setValue(46);
         e.slider()->setValue(47); // the same tick again stores nothing more
-        QCOMPARE(e.slider()->value(), 50);
-        QCOMPARE(*s.controller.table().loadTable(), (QStringList{"", "50/*/*/*/*/App1"}));
-        QCOMPARE(e.v1()->text(), QStringLiteral("App1:   50"));
         e.v1()->click();
         e.v1()->click();
-        UiHarness::settle();
-        QCOMPARE(*s.controller.table().loadTable(), QStringList{""});
         QCOMPARE(out.lines,
                  (QStringList{"50/*/*/*/*/App1", "tap", "já tem", "update", "tap", "update"}));
-        QVERIFY(e.isShown());
-    }
-
-    // Keys in the editor are the editor's: moving the slider with the keyboard and pressing
-    // Return stores the level and closes the editor; nothing is deleted under the key.
-    void returnInTheEditor() {
-        for (int k : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-            Shell s(2);
-            s.click(0);
-            QSlider* slider = s.editor().slider();
-            QApplication::setActiveWindow(slider->window());
-            QTRY_COMPARE(QApplication::focusWidget(), slider);
-            DiagnosticCapture out;
-            QTest::keyClick(slider, Qt::Key_Right);
-            QTest::keyClick(slider, Qt::Key(k));
+        for (const auto& [k, entry] : std::initializer_list<std::pair<int, QString>>{
+                 {Qt::Key_Return, "10/*/*/*/*/App1"}, {Qt::Key_Enter, "20/*/*/*/*/App1"}}) {
+            s.open(1);
+            QApplication::setActiveWindow(e.slider()->window());
+            QTRY_COMPARE(QApplication::focusWidget(), e.slider());
+            out.lines.clear();
+            QTest::keySequence(e.slider(), QKeySequence(Qt::Key_Right, k));
             UiHarness::settle();
-            QCOMPARE(s.controller.table().loadTable()->last(), QStringLiteral("10/*/*/*/*/App0"));
-            QVERIFY(!s.editor().isShown());
-            QCOMPARE(out.lines.mid(0, 3), (QStringList{"10/*/*/*/*/App0", "close", "fet"}));
+            QVERIFY(!e.isShown());
+            QCOMPARE(out.lines.mid(0, 3), (QStringList{entry, "close", "fet"}));
         }
     }
 
-    // The editor goes with the list, however the list closes; a menu rebuild keeps its own
-    // outside-click monitor running; a press in the list sends it away without rebuilding the
-    // buttons under the press.
+    // The editor goes with the list, however it closes, also after a menu rebuild; a press or the
+    // wheel in the list sends it away, the buttons kept and their markers brought up to date.
     void editorGoesWithTheList() {
-        QWheelEvent wheel({5, 5}, {5, 5}, {0, -24}, {0, -24}, Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        for (const QString how :
-             {"closepop", "tray", "Escape", "wheel", "outside click", "menu, outside click"}) {
+        QWheelEvent wheel({}, {}, {0, -24}, {0, -24}, {}, {}, Qt::NoScrollPhase, false);
+        for (const QString how : {"closepop", "tray", "Escape", "wheel", "press", "outside click",
+                                  "menu, outside click"}) {
             Shell s(2);
-            s.click(0);
-            QVERIFY(s.editor().isShown());
+            s.open(0);
+            s.controller.editor().slider()->setValue(30);
+            s.controller.newMenu(); // the editor's monitor replaced
+            QPointer<QToolButton> button = s.list().bts().at(0);
             if (how == "closepop")
                 s.notifications.post(notification::kClosePop);
             else if (how == "tray")
@@ -153,80 +90,63 @@ private slots:
                 QTest::keyClick(s.controller.searchController(), Qt::Key_Escape);
             else if (how == "wheel")
                 QApplication::sendEvent(s.controller.theView(), &wheel);
-            UiHarness::settle();
-            if (how.startsWith("menu")) {
-                s.controller.newMenu();
+            else if (how == "press")
+                QTest::mousePress(s.controller.theView(), Qt::LeftButton, {}, {350, 330});
+            else if (how.startsWith("menu"))
                 s.delegate.eventMonitor()->stop(); // only the editor's monitor answers
-            }
+            UiHarness::settle();
             if (how.endsWith("outside click"))
                 s.mouse.press(1);
-            QVERIFY2(!s.editor().isShown(), qPrintable(how));
-            QCOMPARE(s.delegate.popover().isShown(), how == "wheel" || how.startsWith("menu"));
-            QVERIFY(!s.controller.eventMonitor()->isRunning());
-            // A tray that gives no icon geometry: its click also reached the monitor, which
-            // closed the list; the icon's own toggle must not open it again.
-            if (how == "outside click") {
+            if (how == "outside click") // that same click on the icon: it must not reopen
                 s.delegate.togglePopover();
-                QVERIFY(!s.delegate.popover().isShown());
-            }
+            const bool inList = how == "wheel" || how == "press";
+            QVERIFY2(!s.controller.editor().isShown() &&
+                         !s.controller.eventMonitor()->isRunning() &&
+                         s.delegate.popover().isShown() == (inList || how.startsWith("menu")) &&
+                         (!inList || (s.list().bts().at(0) == button &&
+                                      button->text() == AppListView::kBlueMarker + "App0")),
+                     qPrintable(how));
         }
-        Shell s(2);
-        s.click(0);
-        s.editor().slider()->setValue(30);
-        QPointer<QToolButton> button = s.list().bts().at(0);
-        QTest::mousePress(s.controller.theView(), Qt::LeftButton, {}, QPoint(350, 330));
-        QVERIFY(!s.editor().isShown() && s.delegate.popover().isShown());
-        QCOMPARE(s.list().bts().at(0), button);
-        QCOMPARE(button->text(), AppListView::kBlueMarker + "App0");
     }
 
-    void menu() {
-        UiHarness h(2);
-        OptionsMenu& menu = h.controller.menu();
-        menu.newMenu();
-        QCOMPARE(menu.titles(), (QStringList{"   Reset all", "   Ignore if iTunes is playing",
-                                             "   Launch at login", "   Check for updates",
-                                             "   Automatically check for updates",
-                                             "   Menu Bar Only", "-", "   About", "   Quit"}));
-        for (const char* key : {"login", "hide", "itunes"})
-            QCOMPARE(h.store.onDisk(key).toString(), QStringLiteral("false"));
-        for (const QString words : {"Ignore if iTunes is playing", "Menu Bar Only"}) {
-            item(menu, words)->trigger();
-            QTRY_COMPARE(item(menu, words)->text(), OptionsMenu::title(words, true));
-        }
-        QVERIFY(h.store.defaults->boolValue("itunes") && h.store.defaults->boolValue("hide"));
-        QCOMPARE(h.policy.kind(), ActivationPolicy::Kind::Accessory);
-        h.controller.table().putEntry("50", "App0");
-        DiagnosticCapture out;
-        item(menu, "Reset all")->trigger();
-        UiHarness::settle();
-        QVERIFY(!h.controller.table().loadTable());
-        QCOMPARE(out.lines, (QStringList{"fet", "update"}));
-        item(menu, "Quit")->trigger();
-        QCOMPARE(h.quits, 1);
-    }
-
-    // Start-up without a tray: the list still loads, so switching works, and "open" only
-    // starts the monitor; a stored Menu Bar Only applies at once.
-    void startUp() {
+    // Start-up without a tray (switching works, the list stays shut, a stored Menu Bar Only
+    // applies); then the options: titles, toggles, Reset all, Quit.
+    void startUpAndOptions() {
         UiHarness h(1);
         h.store.defaults->setBool(UserDefaults::kHide, true);
         AppDelegate delegate({*h.store.defaults, h.notifications, h.policy, h.mouse}, h.controller);
         DiagnosticCapture out;
         delegate.applicationDidFinishLaunching({"No audio server answers."});
         UiHarness::settle();
-        QVERIFY(!out.lines.contains("login==nil"));
-        QVERIFY(out.lines.contains("No audio server answers."));
-        QCOMPARE(out.lines.last(), QStringLiteral("update"));
-        QCOMPARE(h.policy.kind(), ActivationPolicy::Kind::Accessory);
-        QVERIFY(!delegate.popover().isShown() && !h.mouse.running);
-        h.controller.table().putEntry("40", "Alpha");
-        h.activations.activate("Alpha");
+        QVERIFY(!out.lines.contains("login==nil") &&
+                out.lines.contains("No audio server answers.") && out.lines.last() == "update");
+        QVERIFY(h.policy.kind() == ActivationPolicy::Kind::Accessory &&
+                !delegate.popover().isShown() && !h.mouse.running);
+        h.controller.table().putEntry("40", "App0");
+        h.activations.activate("App0");
         QCOMPARE(h.volume.sets, QList<int>{40});
-        QVERIFY(delegate.applicationShouldHandleReopen());
-        QVERIFY(delegate.popover().isShown() && h.mouse.running);
-        h.mouse.press(3);
-        QVERIFY(!delegate.popover().isShown() && !h.mouse.running);
+        QVERIFY(delegate.applicationShouldHandleReopen() && delegate.popover().isShown() &&
+                h.mouse.running);
+
+        const auto item = [&](int k) { return h.controller.menu().menux()->actions().at(k); };
+        h.controller.newMenu();
+        QCOMPARE(
+            h.controller.menu().titles(),
+            (QStringList{"   Reset all", "   Ignore if iTunes is playing", "   Launch at login",
+                         "   Check for updates", "   Automatically check for updates",
+                         "\u2713Menu Bar Only", "-", "   About", "   Quit"}));
+        for (int k : {1, 5}) { // both toggled: Ignore if iTunes on, Menu Bar Only off
+            item(k)->trigger();
+            QCOMPARE(h.policy.kind() == ActivationPolicy::Kind::Regular, k == 5); // at once
+            QTRY_COMPARE(item(k)->text().at(0), k == 1 ? QChar(0x2713) : QChar(' '));
+        }
+        QVERIFY(h.store.defaults->boolValue("itunes") && !h.store.defaults->boolValue("hide") &&
+                h.policy.kind() == ActivationPolicy::Kind::Regular);
+        item(0)->trigger();
+        UiHarness::settle();
+        QCOMPARE(h.titles().first(), AppListView::kRedMarker + "App0");
+        item(8)->trigger();
+        QCOMPARE(h.quits, 1);
     }
 };
 

@@ -37,22 +37,16 @@ private slots:
         }
     }
 
-    // Alone: a name left by a program that crashed is taken over silently; a runtime folder
-    // that cannot be used is said plainly, and the program runs all the same.
-    void startingAlone() {
-        QTemporaryDir fresh;
-        QFile leftOver(fresh.filePath("Vellora.instance"));
-        QVERIFY(leftOver.open(QIODevice::WriteOnly));
-        for (const QString& runtime : {fresh.path(), QStringLiteral("/nonexistent/run")}) {
-            qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
-            QProcess p;
-            p.start(PROBE, {"0"});
-            QByteArray out;
-            QTRY_VERIFY_WITH_TIMEOUT((out += p.readAll()).endsWith("primary\n"), 10000);
-            QVERIFY2(out.contains("Cannot listen") == (runtime != fresh.path()), out);
-            p.kill();
-            p.waitForFinished();
-        }
+    // A runtime folder that cannot be used is said plainly, and the program runs all the same.
+    void unusableRuntimeFolder() {
+        qputenv("XDG_RUNTIME_DIR", "/nonexistent/run");
+        QProcess p;
+        p.start(PROBE, {"0"});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAll()).endsWith("primary\n"), 10000);
+        QVERIFY2(out.contains("Cannot listen"), out);
+        p.kill();
+        p.waitForFinished();
     }
 };
 

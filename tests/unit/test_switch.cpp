@@ -14,8 +14,8 @@ using namespace vellora;
 // last ("*": a level in force), refusals. Steps activate a name ("-": no application, "?": no
 // name), toggle a playing player ("!"), reset the table ("~") or take the server away and back
 // ("#": nothing is read or set meanwhile; a level not set is not in force, a restore not made
-// is tried again). The control takes up to 153 %
-// (a boosted sink): a capture goes back within that, a table level within 100, other text never.
+// is tried again). The control takes up to 153 % (a boosted sink): a capture goes back within
+// that, a table level within 100, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {
