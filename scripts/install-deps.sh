@@ -14,6 +14,9 @@ packages=(
   xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
   xdotool xterm x11-utils imagemagick
   fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
+  # installing and packaging: the Debian package's dependencies, desktop-entry checks,
+  # process namespaces for the launcher tests
+  dpkg-dev desktop-file-utils util-linux
 )
 
 missing=()

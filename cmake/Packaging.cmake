@@ -1,0 +1,41 @@
+# Installing and packaging: the bundle tree under <prefix>/lib/vellora, a desktop entry that
+# puts Vellora in the application menu, its icon; `cpack -G DEB` makes a Debian package of it.
+include(GNUInstallDirs)
+set(VELLORA_INSTALL_BUNDLE ${CMAKE_INSTALL_LIBDIR}/vellora/Vellora.app)
+set(VELLORA_INSTALL_LAUNCHER ${VELLORA_INSTALL_BUNDLE}/Contents/Library/LoginItems/VelloraLaunch.app)
+
+install(TARGETS vellora RUNTIME DESTINATION ${VELLORA_INSTALL_BUNDLE}/Contents/MacOS)
+install(FILES ${VELLORA_BUNDLE_DIR}/Contents/Info.plist DESTINATION ${VELLORA_INSTALL_BUNDLE}/Contents)
+install(DIRECTORY ${VELLORA_BUNDLE_DIR}/Contents/Resources DESTINATION ${VELLORA_INSTALL_BUNDLE}/Contents)
+install(TARGETS vellora_launch RUNTIME DESTINATION ${VELLORA_INSTALL_LAUNCHER}/Contents/MacOS)
+install(FILES ${VELLORA_LAUNCHER_BUNDLE_DIR}/Contents/Info.plist
+        DESTINATION ${VELLORA_INSTALL_LAUNCHER}/Contents)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/AppIcon.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${VELLORA_BUNDLE_ID}.svg)
+
+# The desktop entry's Exec names the installed program, so it is written at install time,
+# when the prefix (also one given to `cmake --install --prefix`) is known.
+install(CODE "
+  set(BUNDLE_NAME Vellora)
+  set(BUNDLE_ID \"${VELLORA_BUNDLE_ID}\")
+  set(VELLORA_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/${VELLORA_INSTALL_BUNDLE}/Contents/MacOS/Vellora\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/resources/Vellora.desktop.in\"
+                 \"${PROJECT_BINARY_DIR}/install/${VELLORA_BUNDLE_ID}.desktop\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"
+       TYPE FILE FILES \"${PROJECT_BINARY_DIR}/install/${VELLORA_BUNDLE_ID}.desktop\")
+")
+
+set(CPACK_PACKAGE_NAME vellora)
+set(CPACK_PACKAGE_VENDOR "Vellora")
+set(CPACK_PACKAGE_CONTACT "Vellora developers <support@${VELLORA_VENDOR_HOST}>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Gives every application its own master output volume")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VELLORA_VENDOR_HOST}")
+# Libraries the programs link come from dpkg-shlibdeps; plug-ins Qt loads at run time do not.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, hicolor-icon-theme")
+include(CPack)

@@ -1,0 +1,22 @@
+// VelloraLaunch: started at login, it starts Vellora unless it already runs, then ends.
+#include "core/Bundle.h"
+#include "launcher/AppDelegate.h"
+#include "platform/linux/LinuxWorkspace.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // A copy outside a bundle counts the folder holding its executable as its bundle.
+    const auto bundle = vellora::Bundle::main();
+    const QString bundlePath =
+        bundle ? bundle->path() : QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
+    vellora::LinuxWorkspace workspace;
+    vellora::launcher::AppDelegate delegate({workspace, QStringLiteral(VELLORA_BUNDLE_ID),
+                                             bundlePath, [] { QCoreApplication::exit(0); }});
+    delegate.applicationDidFinishLaunching();
+    const int status = app.exec();
+    delegate.applicationWillTerminate();
+    return status;
+}
