@@ -9,6 +9,8 @@
 #include "core/MusicPlayerCheck.h"
 #include "core/NotificationCenter.h"
 #include "core/VolumeSwitch.h"
+#include "panels/Alert.h"
+#include "panels/LaunchAtLogin.h"
 #include "panels/OptionsMenu.h"
 #include "panels/VolumeEditor.h"
 #include "platform/ActivationSource.h"
@@ -31,10 +33,17 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
         *table_, services_.policy,
         VolumeEditor::Hooks{[this] { fet(); }, [this] { fetchLog(); },
                             [this] { return eventMonitor_.get(); }});
-    menu_ = std::make_unique<OptionsMenu>(services_.defaults, services_.policy,
-                                          OptionsMenu::Hooks{[this] { resetAll(); },
-                                                             [this] { replaceEditorMonitor(); },
-                                                             services_.quit});
+    if (!services_.alerts) {
+        ownAlerts_ = std::make_unique<MessageBoxAlerts>();
+        services_.alerts = ownAlerts_.get();
+    }
+    launchAtLogin_ = std::make_unique<LaunchAtLogin>(services_.defaults, services_.loginItems,
+                                                     services_.scripts, *services_.alerts);
+    OptionsMenu::Hooks hooks{[this] { resetAll(); }, [this] { replaceEditorMonitor(); },
+                             services_.quit};
+    if (services_.loginItems)
+        hooks.launchLogin = [this](QAction* sender) { launchLogin(sender); };
+    menu_ = std::make_unique<OptionsMenu>(services_.defaults, services_.policy, std::move(hooks));
 }
 
 void QuotesViewController::replaceEditorMonitor() {
@@ -177,6 +186,17 @@ void QuotesViewController::openMenu() {
 
 void QuotesViewController::newMenu() {
     menu_->newMenu();
+}
+
+void QuotesViewController::launchLogin(QAction* sender) {
+    launchAtLogin_->launchLogin(sender);
+    // Whatever came of it, the list closes and the menu is rebuilt from "login".
+    services_.notifications.post(notification::kClosePop);
+    menu_->scheduleRebuild();
+}
+
+void QuotesViewController::addToLoginItems() {
+    launchAtLogin_->addToLoginItems();
 }
 
 } // namespace vellora

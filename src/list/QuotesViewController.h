@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,17 +22,21 @@ namespace vellora {
 
 class ActivationPolicy;
 class ActivationSource;
+class AlertPresenter;
 class AppListView;
 class AppVolumeTable;
 class DesktopEntrySource;
 class EventMonitor;
 class GlobalMouseMonitor;
+class LaunchAtLogin;
 class ListNavigation;
+class LoginItems;
 class MusicPlayerCheck;
 class MusicPlayerSource;
 class NavigationFilter;
 class NotificationCenter;
 class OptionsMenu;
+class ScriptHost;
 class UserDefaults;
 class VolumeControl;
 class VolumeEditor;
@@ -54,6 +59,9 @@ public:
         ActivationSource* activations = nullptr; // none when the session has no way to tell
         MusicPlayerSource* players = nullptr;
         std::function<void()> quit;
+        LoginItems* loginItems = nullptr; // none: launch at login cannot be chosen
+        ScriptHost* scripts = nullptr;
+        AlertPresenter* alerts = nullptr; // none: message boxes of the desktop
     };
 
     explicit QuotesViewController(Services services, QObject* parent = nullptr);
@@ -75,6 +83,9 @@ public:
     void resetAll();
     void openMenu();
     void newMenu();
+    // Launch at login, toggled from its menu item (the sender); and the script-made login item.
+    void launchLogin(QAction* sender);
+    void addToLoginItems();
 
     // Outlets.
     QWidget* theView() const;
@@ -110,6 +121,8 @@ private:
     std::unique_ptr<NavigationFilter> navigationFilter_;
     std::unique_ptr<VolumeEditor> editor_;
     std::unique_ptr<OptionsMenu> menu_;
+    std::unique_ptr<AlertPresenter> ownAlerts_;
+    std::unique_ptr<LaunchAtLogin> launchAtLogin_;
     std::unique_ptr<EventMonitor> eventMonitor_;
 };
 

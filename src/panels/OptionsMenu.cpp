@@ -30,9 +30,13 @@ void OptionsMenu::newMenu() {
 
     add(QStringLiteral("   Reset all"), nullptr)->setObjectName(QStringLiteral("resetAll"));
     add(title(QStringLiteral("Ignore if iTunes is playing"), itunes), &OptionsMenu::ignoteItunes);
-    // Launch at login, the update checks and About come with their own features; until then
-    // the items show with their titles but cannot be chosen.
-    addPending(title(QStringLiteral("Launch at login"), login));
+    QAction* launch = addPending(title(QStringLiteral("Launch at login"), login));
+    if (hooks_.launchLogin) {
+        launch->setEnabled(true);
+        connect(launch, &QAction::triggered, this, [this, launch] { hooks_.launchLogin(launch); });
+    }
+    // The update checks and About come with their own features; until then the items show with
+    // their titles but cannot be chosen.
     addPending(QStringLiteral("   Check for updates"), QKeySequence(QStringLiteral("Ctrl+U")));
     addPending(title(QStringLiteral("Automatically check for updates"), false));
     add(title(QStringLiteral("Menu Bar Only"), hide), &OptionsMenu::only);

@@ -23,6 +23,7 @@ public:
         std::function<void()> resetAll;
         std::function<void()> replaceEditorMonitor; // a new outside-click monitor per rebuild
         std::function<void()> exit;
+        std::function<void(QAction*)> launchLogin = {}; // the chosen item is the sender
     };
 
     OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,

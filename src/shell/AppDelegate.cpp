@@ -6,6 +6,7 @@
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
+#include "panels/LaunchAtLogin.h"
 #include "panels/Popover.h"
 
 #include <QCursor>
@@ -68,7 +69,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
     if (services_.defaults.boolValue(UserDefaults::kHide))
         services_.policy.set(ActivationPolicy::Kind::Accessory);
 
-    // The one-time login-item migration belongs here, once launch at login exists.
+    if (services_.loginItems && !services_.defaults.contains(UserDefaults::kLogin1))
+        LaunchAtLogin::migrate(services_.defaults, *services_.loginItems, services_.scripts);
 
     QStringList lacking = missing;
     if (!trayAtStart)

@@ -13,9 +13,11 @@ namespace vellora {
 class ActivationPolicy;
 class EventMonitor;
 class GlobalMouseMonitor;
+class LoginItems;
 class NotificationCenter;
 class Popover;
 class QuotesViewController;
+class ScriptHost;
 class UserDefaults;
 
 // Owns the tray icon, the main popover with the application list, and the monitor that closes
@@ -29,6 +31,9 @@ public:
         NotificationCenter& notifications;
         ActivationPolicy& policy;
         GlobalMouseMonitor& mouse;
+        // None: the one-time login-item migration waits for a start that has them.
+        LoginItems* loginItems = nullptr;
+        ScriptHost* scripts = nullptr;
     };
     AppDelegate(Services services, QuotesViewController& controller, QObject* parent = nullptr);
     ~AppDelegate() override;

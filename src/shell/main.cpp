@@ -34,8 +34,10 @@ int main(int argc, char** argv) {
     vellora::QuotesViewController controller(
         {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
          *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),
-         [] { QApplication::quit(); }});
-    vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse}, controller);
+         [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get()});
+    vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
+                                   platform.loginItems.get(), platform.scripts.get()},
+                                  controller);
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     delegate.applicationDidFinishLaunching(platform.missing);

@@ -4,6 +4,8 @@
 #include "PulseVolumeControl.h"
 #include "X11ActivationSource.h"
 #include "X11MouseMonitor.h"
+#include "XdgAutostart.h"
+#include "core/Bundle.h"
 #include "platform/Platform.h"
 
 namespace vellora {
@@ -35,6 +37,9 @@ Platform createPlatform() {
 
     p.mouse = std::make_unique<X11MouseMonitor>();
     p.workspace = std::make_unique<LinuxWorkspace>();
+    const auto bundle = Bundle::main();
+    p.loginItems = std::make_unique<XdgLoginItems>(bundle ? bundle->path() : QString());
+    p.scripts = std::make_unique<SystemEventsScripts>();
     return p;
 }
 
