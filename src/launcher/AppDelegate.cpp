@@ -19,9 +19,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (!alreadyRunning) {
         systemLog(QStringLiteral("notRunning"));
         const QString executable = mainExecutablePath(deps_.ownBundlePath);
-        if (executable.isEmpty())
-            systemLog(QStringLiteral("no launch: bundle path %1 lies too close to the root")
-                          .arg(deps_.ownBundlePath));
+        if (executable.isEmpty()) // said on standard output: the system log holds three lines
+            diag(QStringLiteral("no launch: bundle path %1 lies too close to the root")
+                     .arg(deps_.ownBundlePath));
         else
             deps_.workspace.launchApplication(executable); // a refused launch goes unnoticed
     }

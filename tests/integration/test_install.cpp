@@ -26,7 +26,8 @@ private slots:
         QVERIFY2(run(CMAKE_COMMAND, {"--install", BUILD_DIR, "--prefix", prefix}), qPrintable(out));
         for (const QString& file : kInstalled)
             QVERIFY2(QFile::exists(prefix + file), qPrintable(file));
-        QVERIFY(run("grep", {"-Fx", "Exec=" + prefix + kInstalled[0], prefix + kInstalled[2]}));
+        QVERIFY(
+            run("grep", {"-Fx", "Exec=\"" + prefix + kInstalled[0] + '"', prefix + kInstalled[2]}));
         QVERIFY2(run("desktop-file-validate", {prefix + kInstalled[2]}), qPrintable(out));
         qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8()); // not the running session's Vellora
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
