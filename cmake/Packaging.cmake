@@ -37,5 +37,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VELLORA_VENDOR_HOST}")
 # Libraries the programs link come from dpkg-shlibdeps; plug-ins Qt loads at run time do not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, hicolor-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "pulseaudio | pipewire-pulse, hicolor-icon-theme, fonts-noto-color-emoji")
 include(CPack)
