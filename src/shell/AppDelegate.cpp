@@ -44,12 +44,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
 
     eventMonitor_ = std::make_unique<EventMonitor>(
         services_.mouse, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown,
-        [this](const std::optional<MouseEvent>& event) {
-            // A press on the tray icon is the icon's own: it toggles the list. Closing here too
-            // would have the icon open it again at once.
-            if (event && event->button != 0 && statusItem_ &&
-                statusItem_->geometry().contains(event->globalPos))
-                return;
+        [this](const auto&) {
             if (popover_->isShown()) {
                 closePopover();
                 closedByPress_.start();
@@ -91,8 +86,9 @@ void AppDelegate::togglePopover() {
         closePopover();
         return;
     }
-    // Trays that draw the icon themselves give no geometry, so a click on it also reaches the
-    // monitor, which has just closed the list: that click was the closing one.
+    // A click on the icon reaches the mouse monitor too (the tray is another program's window,
+    // or draws the icon itself); when the monitor has just closed the list, that click was the
+    // closing one.
     if (closedByPress_.isValid() && closedByPress_.elapsed() < kSameClickMs)
         return;
     showPopover();
