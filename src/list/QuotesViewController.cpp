@@ -4,11 +4,13 @@
 #include "ListNavigation.h"
 #include "Resources.h"
 #include "core/AppVolumeTable.h"
+#include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 #include "core/MusicPlayerCheck.h"
 #include "core/NotificationCenter.h"
 #include "core/VolumeSwitch.h"
+#include "panels/About.h"
 #include "panels/Alert.h"
 #include "panels/LaunchAtLogin.h"
 #include "panels/OptionsMenu.h"
@@ -39,10 +41,18 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
     }
     launchAtLogin_ = std::make_unique<LaunchAtLogin>(services_.defaults, services_.loginItems,
                                                      services_.scripts, *services_.alerts);
+    about_ = std::make_unique<About>(About::Services{services_.notifications, *services_.alerts,
+                                                     services_.workspace, Bundle::main(),
+                                                     supportURLText()});
     OptionsMenu::Hooks hooks{[this] { resetAll(); }, [this] { replaceEditorMonitor(); },
                              services_.quit};
     if (services_.loginItems)
         hooks.launchLogin = [this](QAction* sender) { launchLogin(sender); };
+    if (services_.updater) {
+        hooks.checkNow = [this] { checkNow(); };
+        hooks.updater = services_.updater;
+    }
+    hooks.about = [this] { dialogOKCancel2(); };
     menu_ = std::make_unique<OptionsMenu>(services_.defaults, services_.policy, std::move(hooks));
 }
 
@@ -57,6 +67,8 @@ void QuotesViewController::replaceEditorMonitor() {
 }
 
 QuotesViewController::~QuotesViewController() {
+    if (services_.updater)
+        services_.updater->setDelegate(nullptr);
     // The filter refers to the navigation: take it off the application first.
     if (navigationFilter_ && qApp)
         qApp->removeEventFilter(navigationFilter_.get());
@@ -114,6 +126,20 @@ void QuotesViewController::viewDidLoad() {
                 &QuotesViewController::setPreviousApplication);
     }
     menu_->scheduleRebuild();
+
+    if (services_.updater) {
+        services_.updater->setFeedURL(QUrl(feedURLText(), QUrl::StrictMode));
+        services_.updater->setUpdateCheckInterval(86400.0);
+        services_.updater->setDelegate(this);
+    }
+}
+
+QString QuotesViewController::feedURLText() {
+    return QStringLiteral("https://" VELLORA_VENDOR_HOST "/downloads/VelloraAppCast.xml");
+}
+
+QString QuotesViewController::supportURLText() {
+    return QStringLiteral("https://" VELLORA_VENDOR_HOST "/contact.html");
 }
 
 void QuotesViewController::fet() {
@@ -197,6 +223,34 @@ void QuotesViewController::launchLogin(QAction* sender) {
 
 void QuotesViewController::addToLoginItems() {
     launchAtLogin_->addToLoginItems();
+}
+
+void QuotesViewController::checkNow() {
+    services_.notifications.post(notification::kClosePop);
+    if (services_.updater)
+        services_.updater->checkForUpdates();
+}
+
+void QuotesViewController::dialogOKCancel2() {
+    about_->dialogOKCancel2();
+}
+
+void QuotesViewController::dialogOKCancel3() {
+    about_->dialogOKCancel3();
+}
+
+void QuotesViewController::didFinishLoadingAppcast(Updater&, const Appcast& appcast) {
+    diag(QStringLiteral("didFinishLoadingAppcast"));
+    if (!appcast.userAgentString.isEmpty())
+        diag(appcast.userAgentString);
+}
+
+void QuotesViewController::didFindValidUpdate(Updater&, const AppcastItem&) {
+    diag(QStringLiteral("didFindValidUpdate"));
+}
+
+void QuotesViewController::updaterDidNotFindUpdate(Updater&) {
+    diag(QStringLiteral("updaterDidNotFindUpdate"));
 }
 
 } // namespace vellora

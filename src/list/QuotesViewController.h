@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Apps.h"
+#include "panels/Updater.h"
 #include "platform/RunningApplication.h"
 
 #include <QObject>
@@ -22,6 +23,7 @@ namespace vellora {
 
 class ActivationPolicy;
 class ActivationSource;
+class About;
 class AlertPresenter;
 class AppListView;
 class AppVolumeTable;
@@ -41,11 +43,13 @@ class UserDefaults;
 class VolumeControl;
 class VolumeEditor;
 class VolumeSwitch;
+class Workspace;
 
-// The content of the main popover and the host of the list, the editor, the options menu and
-// the volume switch. Its view is built from the form "QuotesViewController" when first asked
-// for; loading it wires the switch to activations and the list to "atu".
-class QuotesViewController : public QObject {
+// The content of the main popover and the host of the list, the editor, the options menu,
+// the volume switch, update checks and About. Its view is built from the form
+// "QuotesViewController" when first asked for; loading it wires the switch to activations, the
+// list to "atu" and the updater to the vendor's feed.
+class QuotesViewController : public QObject, public UpdaterDelegate {
     Q_OBJECT
 
 public:
@@ -62,7 +66,12 @@ public:
         LoginItems* loginItems = nullptr; // none: launch at login cannot be chosen
         ScriptHost* scripts = nullptr;
         AlertPresenter* alerts = nullptr; // none: message boxes of the desktop
+        Updater* updater = nullptr;       // none: no update checks
+        Workspace* workspace = nullptr;   // opens web pages and documents
     };
+
+    static QString feedURLText();    // the vendor's update feed
+    static QString supportURLText(); // the vendor's contact page
 
     explicit QuotesViewController(Services services, QObject* parent = nullptr);
     ~QuotesViewController() override;
@@ -86,6 +95,17 @@ public:
     // Launch at login, toggled from its menu item (the sender); and the script-made login item.
     void launchLogin(QAction* sender);
     void addToLoginItems();
+    // Closes the list and checks for updates, answering with a dialog.
+    void checkNow();
+    // About, and the acknowledgements it leads to.
+    void dialogOKCancel2();
+    void dialogOKCancel3();
+
+    // What the updater reports, written out as diagnostic lines.
+    void didFinishLoadingAppcast(Updater& updater, const Appcast& appcast) override;
+    void didFindValidUpdate(Updater& updater, const AppcastItem& item) override;
+    void updaterDidNotFindUpdate(Updater& updater) override;
+    Updater* update() const { return services_.updater; }
 
     // Outlets.
     QWidget* theView() const;
@@ -123,6 +143,7 @@ private:
     std::unique_ptr<OptionsMenu> menu_;
     std::unique_ptr<AlertPresenter> ownAlerts_;
     std::unique_ptr<LaunchAtLogin> launchAtLogin_;
+    std::unique_ptr<About> about_;
     std::unique_ptr<EventMonitor> eventMonitor_;
 };
 

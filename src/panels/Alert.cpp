@@ -1,16 +1,39 @@
 #include "Alert.h"
 
+#include "list/Resources.h"
+
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace vellora {
 
-void MessageBoxAlerts::runModal(const QString& messageText) {
+int MessageBoxAlerts::runModal(const AlertSpec& alert) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Vellora"));
-    box.setIcon(QMessageBox::Warning);
-    box.setText(messageText);
-    box.setStandardButtons(QMessageBox::Ok);
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    const QIcon icon = alert.iconName.isEmpty() ? QIcon() : bundleImage(alert.iconName);
+    if (!icon.isNull())
+        box.setIconPixmap(icon.pixmap(64, 64));
+    else
+        box.setIcon(alert.style == AlertSpec::Style::Informational ? QMessageBox::Information
+                    : alert.style == AlertSpec::Style::Critical    ? QMessageBox::Critical
+                                                                   : QMessageBox::Warning);
+    // One role for all keeps the buttons in the order they were added, on every desktop.
+    QList<QAbstractButton*> buttons;
+    for (const QString& title : alert.buttons) {
+        QString label = title;
+        buttons << box.addButton(label.replace(QLatin1Char('&'), QLatin1String("&&")),
+                                 QMessageBox::ActionRole);
+    }
+    if (buttons.isEmpty())
+        buttons << box.addButton(QMessageBox::Ok);
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    box.setEscapeButton(buttons.last());
     box.exec();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return kFirstButton + int(chosen < 0 ? buttons.size() - 1 : chosen);
 }
 
 } // namespace vellora

@@ -23,7 +23,7 @@ void LaunchAtLogin::launchLogin(QAction* sender) {
             sender->setText(kOnTitle);
             defaults_.setBool(UserDefaults::kLogin, true);
         } else {
-            alerts_.runModal(kAddFailed);
+            alerts_.alert(kAddFailed);
             diag(QStringLiteral("1"));
         }
         return;
@@ -35,7 +35,7 @@ void LaunchAtLogin::launchLogin(QAction* sender) {
         defaults_.setBool(UserDefaults::kLogin, false);
     } else {
         diag(QStringLiteral("3"));
-        alerts_.runModal(kRemoveFailed);
+        alerts_.alert(kRemoveFailed);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "OptionsMenu.h"
 
 #include "Popover.h"
+#include "Updater.h"
 #include "core/UserDefaults.h"
 
 namespace vellora {
@@ -30,18 +31,19 @@ void OptionsMenu::newMenu() {
 
     add(QStringLiteral("   Reset all"), nullptr)->setObjectName(QStringLiteral("resetAll"));
     add(title(QStringLiteral("Ignore if iTunes is playing"), itunes), &OptionsMenu::ignoteItunes);
-    QAction* launch = addPending(title(QStringLiteral("Launch at login"), login));
+    QAction* launch = addHook(title(QStringLiteral("Launch at login"), login), {});
     if (hooks_.launchLogin) {
         launch->setEnabled(true);
         connect(launch, &QAction::triggered, this, [this, launch] { hooks_.launchLogin(launch); });
     }
-    // The update checks and About come with their own features; until then the items show with
-    // their titles but cannot be chosen.
-    addPending(QStringLiteral("   Check for updates"), QKeySequence(QStringLiteral("Ctrl+U")));
-    addPending(title(QStringLiteral("Automatically check for updates"), false));
+    addHook(QStringLiteral("   Check for updates"), hooks_.checkNow,
+            QKeySequence(QStringLiteral("Ctrl+U")));
+    const bool automatic = hooks_.updater && hooks_.updater->automaticallyChecksForUpdates();
+    addHook(title(QStringLiteral("Automatically check for updates"), automatic),
+            hooks_.updater ? std::function<void()>([this] { checkWeek(); }) : nullptr);
     add(title(QStringLiteral("Menu Bar Only"), hide), &OptionsMenu::only);
     menux_.addSeparator();
-    addPending(QStringLiteral("   About"));
+    addHook(QStringLiteral("   About"), hooks_.about);
     add(QStringLiteral("   Quit"), &OptionsMenu::exit, QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
@@ -56,10 +58,13 @@ QAction* OptionsMenu::add(const QString& text, void (OptionsMenu::*action)(),
     return item;
 }
 
-QAction* OptionsMenu::addPending(const QString& text, const QKeySequence& key) {
+QAction* OptionsMenu::addHook(const QString& text, const std::function<void()>& hook,
+                              const QKeySequence& key) {
     QAction* item = menux_.addAction(text);
     item->setShortcut(key);
-    item->setEnabled(false);
+    item->setEnabled(bool(hook));
+    if (hook)
+        connect(item, &QAction::triggered, this, hook);
     return item;
 }
 
@@ -80,6 +85,15 @@ void OptionsMenu::only() {
 void OptionsMenu::ignoteItunes() {
     const bool itunes = defaults_.ensureBool(UserDefaults::kItunes);
     defaults_.setBool(UserDefaults::kItunes, !itunes);
+    scheduleRebuild();
+}
+
+void OptionsMenu::checkWeek() {
+    if (!hooks_.updater)
+        return;
+    hooks_.updater->setAutomaticallyChecksForUpdates(
+        !hooks_.updater->automaticallyChecksForUpdates());
+    hooks_.updater->setAutomaticallyDownloadsUpdates(false);
     scheduleRebuild();
 }
 

@@ -10,6 +10,7 @@
 namespace vellora {
 
 class ActivationPolicy;
+class Updater;
 class UserDefaults;
 
 // The options menu behind the popover's options button. Titles carry their own state: a check
@@ -24,6 +25,9 @@ public:
         std::function<void()> replaceEditorMonitor; // a new outside-click monitor per rebuild
         std::function<void()> exit;
         std::function<void(QAction*)> launchLogin = {}; // the chosen item is the sender
+        std::function<void()> checkNow = {};
+        std::function<void()> about = {};
+        Updater* updater = nullptr; // holds the automatic-check option
     };
 
     OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
@@ -33,6 +37,7 @@ public:
     void newMenu();
     void only();
     void ignoteItunes();
+    void checkWeek();
     void exit();
     // Schedules newMenu 0.1 s from now, also while a menu is open.
     void scheduleRebuild();
@@ -45,7 +50,9 @@ public:
 
 private:
     QAction* add(const QString& title, void (OptionsMenu::*action)(), const QKeySequence& key = {});
-    QAction* addPending(const QString& title, const QKeySequence& key = {});
+    // An item whose action is a hook; it cannot be chosen when the hook is missing.
+    QAction* addHook(const QString& title, const std::function<void()>& hook,
+                     const QKeySequence& key = {});
 
     UserDefaults& defaults_;
     ActivationPolicy& policy_;

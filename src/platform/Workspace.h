@@ -24,6 +24,8 @@ public:
     virtual bool launchApplication(const QString& executable, const QStringList& args = {}) = 0;
     // Opens a URL with the desktop's default handler; true when handed over.
     virtual bool openUrl(const QUrl& url) = 0;
+    // Opens a document with the desktop's opener (detached); true when the opener started.
+    virtual bool openDocument(const QString& path) = 0;
 };
 
 } // namespace vellora

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "core/Appcast.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 #include "core/NotificationCenter.h"
@@ -79,6 +80,15 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
                                  QSystemTrayIcon::Warning);
 
     center.post(notification::kAtu);
+}
+
+void AppDelegate::announceUpdate(const AppcastItem& item) {
+    if (statusItem_ && QSystemTrayIcon::isSystemTrayAvailable())
+        statusItem_->showMessage(
+            QStringLiteral("Vellora %1 is available").arg(item.displayVersion),
+            QStringLiteral(
+                "Choose \u201cCheck for updates\u201d in Vellora\u2019s options to get it."),
+            QSystemTrayIcon::Information);
 }
 
 void AppDelegate::togglePopover() {

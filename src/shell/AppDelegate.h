@@ -11,6 +11,7 @@ class QSystemTrayIcon;
 namespace vellora {
 
 class ActivationPolicy;
+struct AppcastItem;
 class EventMonitor;
 class GlobalMouseMonitor;
 class LoginItems;
@@ -46,6 +47,8 @@ public:
     void closePopover();
     // Another start of the program while this one runs.
     bool applicationShouldHandleReopen();
+    // An automatic check found a newer version: say so next to the tray icon.
+    void announceUpdate(const AppcastItem& item);
 
     Popover& popover() const { return *popover_; }
     QSystemTrayIcon* statusItem() const { return statusItem_.get(); }

@@ -1,10 +1,13 @@
 // Vellora: every application gets its own master output volume.
+#include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
+#include "panels/Alert.h"
 #include "panels/Popover.h"
+#include "panels/Updater.h"
 #include "platform/Platform.h"
 #include "shell/AppDelegate.h"
 #include "shell/SingleInstance.h"
@@ -31,15 +34,24 @@ int main(int argc, char** argv) {
     vellora::UserDefaults defaults;
     vellora::NotificationCenter notifications;
     vellora::ActivationPolicy policy;
+    vellora::MessageBoxAlerts alerts;
+    const auto bundle = vellora::Bundle::main();
+    vellora::Updater updater(
+        {defaults, alerts, platform.workspace.get(),
+         bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString()
+                : QString()});
     vellora::QuotesViewController controller(
         {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
          *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),
-         [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get()});
+         [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get(), &alerts,
+         &updater, platform.workspace.get()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
                                    platform.loginItems.get(), platform.scripts.get()},
                                   controller);
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
                      &vellora::AppDelegate::applicationShouldHandleReopen);
+    QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
+                     &vellora::AppDelegate::announceUpdate);
     delegate.applicationDidFinishLaunching(platform.missing);
     return app.exec();
 }

@@ -26,7 +26,7 @@ struct Harness : UiHarness, AlertPresenter {
         put(items.launcherPath());
         QFile(items.launcherPath()).setPermissions(QFile::ExeOwner | QFile::ReadOwner);
     }
-    void runModal(const QString& text) override { alerts << text; }
+    int runModal(const AlertSpec& a) override { return alerts << a.messageText, kFirstButton; }
     static void put(QString p) { QDir().mkpath(QFileInfo(p).path()), QFile(p).open(QFile::Append); }
     static QByteArray read(QString p) {
         QFile f(p);

@@ -41,4 +41,8 @@ bool LinuxWorkspace::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
+bool LinuxWorkspace::openDocument(const QString& path) {
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+}
+
 } // namespace vellora

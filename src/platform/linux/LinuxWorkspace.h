@@ -4,12 +4,14 @@
 
 namespace vellora {
 
-// Programs from /proc, launched with an argument list; URLs through the desktop (xdg-open).
+// Programs from /proc, launched with an argument list; URLs and documents through
+// the desktop's opener (xdg-open).
 class LinuxWorkspace : public Workspace {
 public:
     QList<RunningProcess> runningApplications() override;
     bool launchApplication(const QString& executable, const QStringList& args = {}) override;
     bool openUrl(const QUrl& url) override;
+    bool openDocument(const QString& path) override;
 };
 
 } // namespace vellora

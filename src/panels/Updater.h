@@ -1,0 +1,103 @@
+#pragma once
+
+#include "FeedRequest.h"
+#include "core/Appcast.h"
+
+#include <QDateTime>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace vellora {
+
+class AlertPresenter;
+class Updater;
+class UserDefaults;
+class Workspace;
+
+// Told about the checks of an updater; the calls follow the order of the events.
+class UpdaterDelegate {
+public:
+    virtual ~UpdaterDelegate() = default;
+    // The feed was read.
+    virtual void didFinishLoadingAppcast(Updater& updater, const Appcast& appcast) = 0;
+    // The feed lists a newer version than this one.
+    virtual void didFindValidUpdate(Updater& updater, const AppcastItem& item) = 0;
+    // The feed lists nothing newer.
+    virtual void updaterDidNotFindUpdate(Updater& updater) = 0;
+};
+
+// Keeps the program up to date: reads the vendor's update feed, compares its newest release
+// with this version and tells the user. A check the user asks for answers with a dialog; when
+// automatic checks are on, at most one quiet check runs per interval, at the time it falls
+// due (the time of the last check is stored), and a newer version is only announced.
+class Updater : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString kAutomaticChecks = QStringLiteral("SUEnableAutomaticChecks");
+    static inline const QString kAutomaticDownloads = QStringLiteral("SUAutomaticallyUpdate");
+    static inline const QString kLastCheckTime = QStringLiteral("SULastCheckTime");
+
+    struct Services {
+        UserDefaults& defaults;
+        AlertPresenter& alerts;
+        Workspace* workspace = nullptr; // opens a download page; none: no such button
+        QString currentVersion;         // this program's version (the bundle's)
+        std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
+        FeedRequest::Limits limits = {};
+    };
+
+    explicit Updater(Services services, QObject* parent = nullptr);
+    ~Updater() override;
+
+    void setFeedURL(const QUrl& url);
+    QUrl feedURL() const { return feedURL_; }
+    // Seconds between automatic checks; at least an hour.
+    void setUpdateCheckInterval(double seconds);
+    double updateCheckInterval() const { return interval_; }
+    void setDelegate(UpdaterDelegate* delegate) { delegate_ = delegate; }
+
+    bool automaticallyChecksForUpdates() const;
+    void setAutomaticallyChecksForUpdates(bool on);
+    bool automaticallyDownloadsUpdates() const;
+    void setAutomaticallyDownloadsUpdates(bool on);
+    // "Vellora/<version>": sent with every request, and the text of every feed read.
+    QString userAgentString() const;
+
+    // A check the user asked for; its outcome is shown in a dialog.
+    void checkForUpdates();
+    // A quiet check: only a newer version is announced (updateFoundQuietly).
+    void checkForUpdatesInBackground();
+    bool isChecking() const { return request_ != nullptr; }
+    // When the next automatic check falls due; nothing while automatic checks are off.
+    std::optional<QDateTime> nextCheckTime() const;
+    // Runs the automatic check when it is due, else waits for it.
+    void checkIfDue();
+
+signals:
+    void updateFoundQuietly(const AppcastItem& item);
+    // A check ended, whatever came of it.
+    void checkFinished();
+
+private:
+    void startCheck(bool userInitiated);
+    void finish(const QByteArray& body, const QString& error);
+    void answerUser(const std::optional<AppcastItem>& newer, const QString& error);
+    std::optional<QDateTime> lastCheckTime() const;
+    void reschedule();
+
+    Services services_;
+    QNetworkAccessManager network_;
+    QUrl feedURL_;
+    double interval_ = 86400;
+    UpdaterDelegate* delegate_ = nullptr;
+    QTimer schedule_;
+    std::unique_ptr<FeedRequest> request_;
+    bool userWaiting_ = false;
+};
+
+} // namespace vellora

@@ -1,0 +1,357 @@
+// Update checks against a loopback HTTP server of the test's own, their schedule, and About.
+#include "core/Diagnostics.h"
+#include "core/NotificationCenter.h"
+#include "core/Version.h"
+#include "panels/About.h"
+#include "panels/Alert.h"
+#include "panels/OptionsMenu.h"
+#include "panels/Popover.h"
+#include "panels/Updater.h"
+#include "platform/Workspace.h"
+#include "support/TempDefaults.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace vellora;
+
+namespace {
+// Answers every request with `reply` (nothing at all while it is empty); remembers requests.
+struct FeedServer : QTcpServer {
+    QByteArray reply;
+    QList<QByteArray> requests;
+    FeedServer() {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* s = nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                if (!s->peek(1 << 16).contains("\r\n\r\n"))
+                    return;
+                requests << s->readAll();
+                if (!reply.isEmpty())
+                    s->write(reply), s->disconnectFromHost();
+            });
+        });
+    }
+    QUrl url(const char* path = "/feed.xml") const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+    }
+    static QByteArray ok(const QByteArray& body, const QByteArray& length = {}) {
+        return "HTTP/1.1 200 OK\r\nConnection: close\r\n" +
+               (length.isNull() ? "Content-Length: " + QByteArray::number(body.size()) : length) +
+               "\r\n\r\n" + body;
+    }
+};
+
+QByteArray feed(const QByteArray& items) {
+    return "<?xml version='1.0'?><rss version='2.0' "
+           "xmlns:sparkle='http://www.andymatuschak.org/xml-namespaces/sparkle'><channel>"
+           "<title>Vellora</title>" +
+           items + "</channel></rss>";
+}
+
+struct Answers : AlertPresenter, Workspace {
+    QList<AlertSpec> shown;
+    int answer = kFirstButton;
+    bool opens = true;
+    QList<QUrl> urls;
+    QStringList documents;
+    int runModal(const AlertSpec& a) override { return shown << a, answer; }
+    QList<RunningProcess> runningApplications() override { return {}; }
+    bool launchApplication(const QString&, const QStringList&) override { return false; }
+    bool openUrl(const QUrl& url) override { return urls << url, opens; }
+    bool openDocument(const QString& path) override { return documents << path, opens; }
+};
+
+struct Lines : UpdaterDelegate {
+    QStringList lines;
+    void didFinishLoadingAppcast(Updater&, const Appcast& a) override {
+        lines << "didFinishLoadingAppcast" << a.userAgentString;
+    }
+    void didFindValidUpdate(Updater&, const AppcastItem&) override {
+        lines << "didFindValidUpdate";
+    }
+    void updaterDidNotFindUpdate(Updater&) override { lines << "updaterDidNotFindUpdate"; }
+};
+
+struct Harness {
+    TempDefaults store;
+    Answers answers;
+    Lines delegate;
+    QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
+    std::unique_ptr<Updater> updater;
+    FeedServer server;
+    Harness() { restart(); }
+    void restart() {
+        updater = std::make_unique<Updater>(
+            Updater::Services{*store.defaults,
+                              answers,
+                              &answers,
+                              "1.10",
+                              [this] { return now; },
+                              {std::chrono::milliseconds(400), 64 * 1024}});
+        updater->setDelegate(&delegate);
+        updater->setFeedURL(server.url());
+    }
+};
+} // namespace
+
+class TestUpdates : public QObject {
+    Q_OBJECT
+
+private slots:
+    void versions_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        const QList<std::tuple<const char*, const char*, int>> rows = {
+            {"1.10", "1.9", 1},      {"1.0", "1.0.0", 0},
+            {"1.0.1", "1.0", 1},     {"1.0b2", "1.0", -1},
+            {"1.0b2", "1.0b10", -1}, {"1.0.1", "1.0b1", 1},
+            {"2.0rc1", "2.0b3", 1},  {"1-2", "1.2", 0},
+            {"007", "7", 0},         {"99999999999999999999", "99999999999999999998", 1},
+            {"", "0.1", -1}};
+        for (const auto& [a, b, order] : rows)
+            QTest::addRow("%s vs %s", a, b) << QString(a) << QString(b) << order;
+    }
+    void versions() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QCOMPARE(compareVersions(a, b), order);
+        QCOMPARE(compareVersions(b, a), -order);
+    }
+
+    // A check the user asks for: the lines written and the dialog, for feeds good and bad and
+    // servers that misbehave.
+    void userCheck_data() {
+        QTest::addColumn<QByteArray>("reply"); // "redirect": to plain HTTP
+        QTest::addColumn<QString>("found");    // what the delegate heard last, or "" for nothing
+        QTest::addColumn<QString>("dialog");   // the dialog's message, or what its text says
+        const auto item = [](const char* v, const char* extra = "") {
+            return QByteArray("<item><title>Vellora</title><link>https://vellora.app/get</link>"
+                              "<enclosure url='https://vellora.app/V.tar' sparkle:version='") +
+                   v + "'/>" + extra + "</item>";
+        };
+        const QByteArray outOfOrder =
+            item("1.9") +
+            "<item><sparkle:version>1.12</sparkle:version><sparkle:"
+            "shortVersionString>1.12 beta</sparkle:shortVersionString></item>" +
+            item("1.11") + "<item><title>no version</title></item>";
+        QTest::newRow("newer") << FeedServer::ok(feed(item("1.11"))) << "didFindValidUpdate"
+                               << "Vellora 1.11 is now available";
+        QTest::newRow("equal") << FeedServer::ok(feed(item("1.10.0"))) << "updaterDidNotFindUpdate"
+                               << "You\u2019re up to date!";
+        QTest::newRow("older") << FeedServer::ok(feed(item("1.9"))) << "updaterDidNotFindUpdate"
+                               << "You\u2019re up to date!";
+        QTest::newRow("out of order") << FeedServer::ok(feed(outOfOrder)) << "didFindValidUpdate"
+                                      << "Vellora 1.12 beta is now available";
+        QTest::newRow("empty feed") << FeedServer::ok(feed("")) << "updaterDidNotFindUpdate"
+                                    << "You\u2019re up to date!";
+        QTest::newRow("malformed") << FeedServer::ok(feed(item("1.11")).chopped(9)) << ""
+                                   << "could not be read";
+        QTest::newRow("not a feed") << FeedServer::ok("<html><body>Sign in</body></html>") << ""
+                                    << "not an RSS feed";
+        QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
+                             << ""
+                             << "answered 404 Not Found";
+        QTest::newRow("oversized, announced") << FeedServer::ok(feed(QByteArray(70000, ' '))) << ""
+                                              << "larger than";
+        QTest::newRow("oversized, unannounced")
+            << FeedServer::ok(QByteArray(70000, ' '), "X: y") << ""
+            << "larger than";
+        QTest::newRow("never answers") << QByteArray() << ""
+                                       << "did not answer within 0.4 seconds";
+        QTest::newRow("redirect") << QByteArray("redirect") << ""
+                                  << "insecure address";
+    }
+    void userCheck() {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, found);
+        QFETCH(QString, dialog);
+        Harness h;
+        h.server.reply = reply != "redirect"
+                             ? reply
+                             : "HTTP/1.1 302 Found\r\nContent-Length: 0\r\nLocation: " +
+                                   h.server.url("/plain.xml").toEncoded() + "\r\n\r\n";
+        QSignalSpy finished(h.updater.get(), &Updater::checkFinished);
+        h.updater->checkForUpdates();
+        QVERIFY(finished.wait(5000));
+        QVERIFY(h.server.requests.value(0).contains("\r\nUser-Agent: Vellora/1.10\r\n"));
+        QCOMPARE(h.server.requests.size(), 1); // a redirect to plain HTTP is not followed
+        const QStringList heard{"didFinishLoadingAppcast", "Vellora/1.10", found};
+        QCOMPARE(h.delegate.lines, found.isEmpty() ? QStringList() : heard);
+        QCOMPARE(h.answers.shown.size(), 1);
+        const AlertSpec& shown = h.answers.shown.first();
+        QVERIFY2((shown.messageText + shown.informativeText).contains(dialog),
+                 qPrintable(shown.messageText + " / " + shown.informativeText));
+        // Download opens the item's page.
+        QCOMPARE(h.answers.urls, found == "didFindValidUpdate" && !dialog.contains("beta")
+                                     ? QList<QUrl>{QUrl("https://vellora.app/get")}
+                                     : QList<QUrl>{});
+    }
+
+    // Addresses that must not be fetched, and pages a hostile feed must not get opened.
+    void unsafeAddresses() {
+        Harness h;
+        h.updater->setFeedURL(QUrl("http://vellora.app/downloads/VelloraAppCast.xml"));
+        QSignalSpy finished(h.updater.get(), &Updater::checkFinished);
+        h.updater->checkForUpdates();
+        QVERIFY(finished.wait(5000));
+        QVERIFY(h.answers.shown.value(0).informativeText.contains("not a secure HTTPS address"));
+        QVERIFY(FeedRequest::refusal(QUrl("http://[::1]:8/x")).isEmpty());
+
+        h.updater->setFeedURL(h.server.url());
+        h.server.reply =
+            FeedServer::ok(feed("<item><link>file:///etc/passwd</link><enclosure "
+                                "url='javascript:alert(1)' sparkle:version='2'/></item>"));
+        h.updater->checkForUpdates();
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(h.answers.shown.value(1).buttons, QStringList{"OK"});
+        QVERIFY(h.answers.urls.isEmpty());
+    }
+
+    // Automatic checks, by an injected clock: due at once when never made, then one per
+    // interval, quiet, none while off, and the stored time kept across a restart.
+    void schedule() {
+        Harness h;
+        h.server.reply = FeedServer::ok(feed("<item><enclosure sparkle:version='2.0'/></item>"));
+        h.updater->setUpdateCheckInterval(86400);
+        QVERIFY(!h.updater->nextCheckTime());
+        h.updater->checkIfDue();
+        QVERIFY(!h.updater->isChecking());
+
+        QSignalSpy quiet(h.updater.get(), &Updater::updateFoundQuietly);
+        h.updater->setAutomaticallyChecksForUpdates(true);
+        QVERIFY(quiet.wait(5000)); // by the timer
+        QCOMPARE(h.answers.shown.size(), 0);
+        const QDateTime first = h.now;
+        QCOMPARE(h.updater->nextCheckTime(), first.addDays(1));
+        h.now = first.addSecs(86399);
+        h.updater->checkIfDue();
+        QVERIFY(!h.updater->isChecking());
+        h.now = first.addDays(1);
+        h.updater->checkIfDue();
+        QVERIFY(h.updater->isChecking());
+        QVERIFY(quiet.wait(5000));
+        QCOMPARE(h.server.requests.size(), 2);
+
+        h.now = first.addDays(1).addSecs(3600);
+        h.restart();
+        QCOMPARE(h.updater->nextCheckTime(), first.addDays(2));
+        QVERIFY(!h.updater->isChecking());
+        h.now = first.addDays(-30); // the clock set back: a day from now, not a month away
+        QCOMPARE(h.updater->nextCheckTime(), h.now.addDays(1));
+
+        h.updater->setAutomaticallyChecksForUpdates(false);
+        h.now = first.addDays(9);
+        h.updater->checkIfDue();
+        QVERIFY(!h.updater->isChecking() && !h.updater->nextCheckTime());
+    }
+
+    // The menu's automatic item flips the option and always turns automatic downloads off.
+    void menuToggle() {
+        Harness h;
+        ActivationPolicy policy;
+        OptionsMenu menu(*h.store.defaults, policy,
+                         {{}, {}, {}, {}, [] {}, [] {}, h.updater.get()});
+        h.store.defaults->setBool(Updater::kAutomaticDownloads, true);
+        for (const bool on : {true, false}) {
+            menu.newMenu();
+            menu.menux()->actions().at(4)->trigger();
+            QCOMPARE(h.updater->automaticallyChecksForUpdates(), on);
+            QVERIFY(!h.updater->automaticallyDownloadsUpdates());
+            QTRY_COMPARE(menu.titles().at(4).at(0), on ? QChar(0x2713) : QChar(' '));
+        }
+    }
+
+    // About, answered by each button, from bundles with and without a version; and the real
+    // dialog's buttons, in order, Return choosing Support.
+    void about_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("plistVersion"); // the CFBundleVersion element, if any
+        QTest::addColumn<QString>("support");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("said");
+        const QString page = "https://vellora.app/contact.html", v = "<string>1.3</string>";
+        QTest::newRow("Support") << 1000 << v << page << true << "url successfully opened";
+        QTest::newRow("Support, not opened") << 1000 << v << page << false << "";
+        QTest::newRow("Support, no url")
+            << 1000 << v << "https://bad host/contact.html" << true << "invalid url";
+        QTest::newRow("Acknowledgements") << 1001 << v << page << true << "Second button";
+        QTest::newRow("OK, no version") << 1002 << "" << page << true << "";
+        QTest::newRow("OK, version not text")
+            << 1002 << "<integer>13</integer>" << page << true << "";
+    }
+    void about() {
+        QFETCH(int, answer);
+        QFETCH(QString, plistVersion);
+        QFETCH(QString, support);
+        QFETCH(bool, opens);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString app = dir.filePath("Vellora.app/Contents/");
+        QDir().mkpath(app + "MacOS"), QDir().mkpath(app + "Resources");
+        QFile plist(app + "Info.plist");
+        QVERIFY(plist.open(QFile::WriteOnly));
+        plist.write(("<plist><dict><key>CFBundleName</key><string>Vellora</string><key>"
+                     "CFBundleVersion</key>" +
+                     plistVersion + "</dict></plist>")
+                        .toUtf8());
+        plist.close();
+        QFile(app + "Resources/Acknowledgments.pdf").open(QFile::WriteOnly);
+        NotificationCenter center;
+        int closed = 0;
+        QObject observer;
+        center.addObserver(notification::kClosePop, &observer, [&] { ++closed; });
+        Answers answers;
+        answers.answer = answer, answers.opens = opens;
+        About about(
+            {center, answers, &answers, Bundle::containing(app + "MacOS/Vellora"), support});
+        DiagnosticCapture capture;
+        about.dialogOKCancel2();
+        QCOMPARE(closed, 1);
+        const AlertSpec& shown = answers.shown.value(0);
+        QCOMPARE(shown.buttons, (QStringList{"Support", "Acknowledgements", "OK"}));
+        QCOMPARE(shown.informativeText.split('\n'),
+                 (QStringList{"Vellora", plistVersion.startsWith("<s") ? "1.3" : "",
+                              About::kLegalNotice}));
+        QCOMPARE(capture.lines, said.isEmpty() ? QStringList() : QStringList{said});
+        QCOMPARE(answers.urls, answer == 1000 && !said.contains("invalid")
+                                   ? QList<QUrl>{QUrl(support)}
+                                   : QList<QUrl>{});
+        QCOMPARE(
+            answers.documents,
+            answer == 1001
+                ? QStringList{QFileInfo(app + "Resources/Acknowledgments.pdf").absoluteFilePath()}
+                : QStringList{});
+    }
+    void aboutDialog() {
+        for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
+            QStringList order;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                auto buttons = box->findChildren<QPushButton*>();
+                std::sort(buttons.begin(), buttons.end(),
+                          [](auto* a, auto* b) { return a->x() < b->x(); });
+                for (auto* b : buttons)
+                    order << b->text();
+                QTest::keyClick(box, key);
+            });
+            MessageBoxAlerts alerts;
+            const int chosen =
+                alerts.runModal({"About", "x", {"Support", "Acknowledgements", "OK"}});
+            QCOMPARE(order, (QStringList{"Support", "Acknowledgements", "OK"}));
+            QCOMPARE(chosen, key == Qt::Key_Return ? 1000 : 1002);
+        }
+    }
+};
+
+QTEST_MAIN(TestUpdates)
+#include "test_updates.moc"
