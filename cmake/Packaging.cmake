@@ -12,6 +12,12 @@ install(FILES ${VELLORA_LAUNCHER_BUNDLE_DIR}/Contents/Info.plist
         DESTINATION ${VELLORA_INSTALL_LAUNCHER}/Contents)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/AppIcon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${VELLORA_BUNDLE_ID}.svg)
+# The renderings made for the bundle, for menus and docks that do not draw SVG themselves.
+foreach(size IN LISTS VELLORA_APP_ICON_SIZES)
+  install(FILES ${VELLORA_BUNDLE_DIR}/Contents/Resources/AppIcon-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME ${VELLORA_BUNDLE_ID}.png)
+endforeach()
 
 # The desktop entry's Exec names the installed program, so it is written at install time,
 # when the prefix (also one given to `cmake --install --prefix`) is known.

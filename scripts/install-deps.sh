@@ -15,8 +15,9 @@ packages=(
   xdotool xterm x11-utils imagemagick
   fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
   # installing and packaging: the Debian package's dependencies, desktop-entry checks,
-  # process namespaces for the launcher tests
-  dpkg-dev desktop-file-utils util-linux
+  # process namespaces for the launcher tests, reading back the acknowledgements PDF
+  # (pdftotext, pdffonts)
+  dpkg-dev desktop-file-utils util-linux poppler-utils
 )
 
 missing=()

@@ -1,11 +1,13 @@
 // The build installed under a temporary prefix and packaged for Debian, as the README says.
+#include <QImage>
 #include <QtTest>
 
 const QStringList kInstalled{"lib/vellora/Vellora.app/Contents/MacOS/Vellora",
                              "lib/vellora/Vellora.app/Contents/Library/LoginItems/"
                              "VelloraLaunch.app/Contents/MacOS/VelloraLaunch",
                              "share/applications/" VELLORA_BUNDLE_ID ".desktop",
-                             "share/icons/hicolor/scalable/apps/" VELLORA_BUNDLE_ID ".svg"};
+                             "share/icons/hicolor/scalable/apps/" VELLORA_BUNDLE_ID ".svg",
+                             "share/icons/hicolor/256x256/apps/" VELLORA_BUNDLE_ID ".png"};
 
 class TestInstall : public QObject {
     Q_OBJECT
@@ -21,6 +23,20 @@ class TestInstall : public QObject {
     }
 
 private slots:
+    // The acknowledgements keep every component on every page; the icons come at their size.
+    void bundleResources() {
+        const QString res = BUILD_DIR "/Vellora.app/Contents/Resources/";
+        QVERIFY2(run("pdftotext", {res + "Acknowledgments.pdf", "-"}), qPrintable(out));
+        for (const char* name : {"Qt 6", "PulseAudio", "GLib", "XCB", "libxkbcommon", "OpenSSL",
+                                 "D-Bus", "glibc", "libstdc++", "FreeType", "DejaVu"})
+            QVERIFY2(out.contains(name), name);
+        for (const auto& [image, size] :
+             {std::pair{"AppIcon", 48}, {"AppIcon", 256}, {"StatusBarButtonImage", 22}}) {
+            const QImage icon(res + image + '-' + QString::number(size) + ".png");
+            QCOMPARE(icon.size(), QSize(size, size));
+            QVERIFY(icon.pixelColor(size / 2, size / 2).alpha() > 0); // drawn, not blank
+        }
+    }
     void installedTreeAndDebianPackage() {
         const QString prefix = dir.filePath("usr/");
         QVERIFY2(run(CMAKE_COMMAND, {"--install", BUILD_DIR, "--prefix", prefix}), qPrintable(out));
@@ -37,10 +53,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((s += vellora.readAllStandardOutput()).contains("fet\n"), 20000);
         QVERIFY(run(CPACK_COMMAND,
                     {"-G", "DEB", "--config", BUILD_DIR "/CPackConfig.cmake", "-B", dir.path()}));
-        QVERIFY(
-            run("sh", {"-c", "dpkg-deb -I \"$0\"/*.deb && dpkg-deb -c \"$0\"/*.deb", dir.path()}));
+        const QString deb = dir.filePath(QDir(dir.path()).entryList({"*.deb"}).value(0));
+        QVERIFY(run("dpkg-deb", {"-I", deb}));
         QVERIFY(
             out.contains(QRegularExpression("Depends: qt6-qpa-plugins.*libpulse0.*qt6widgets6")));
+        QVERIFY(run("dpkg-deb", {"-c", deb}));
         for (const QString& file : kInstalled)
             QVERIFY2(out.contains(" ./usr/" + file + '\n'), qPrintable(file));
     }
