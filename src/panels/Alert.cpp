@@ -3,16 +3,22 @@
 #include "list/Resources.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace vellora {
 
 int MessageBoxAlerts::runModal(const AlertSpec& alert) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Vellora"));
-    box.setText(alert.messageText);
-    box.setInformativeText(alert.informativeText);
+    // Texts may come from outside (an update feed): shown as written, never as markup.
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<b>%1</b>").arg(alert.messageText.toHtmlEscaped()));
+    box.setInformativeText(Qt::convertFromPlainText(alert.informativeText, Qt::WhiteSpaceNormal));
+    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setMinimumWidth(380); // a line of the notice fits on one line
     const QIcon icon = alert.iconName.isEmpty() ? QIcon() : bundleImage(alert.iconName);
     if (!icon.isNull())
         box.setIconPixmap(icon.pixmap(64, 64));

@@ -8,7 +8,7 @@
 #include "panels/Popover.h"
 #include "panels/Updater.h"
 #include "platform/Workspace.h"
-#include "support/TempDefaults.h"
+#include "support/UiHarness.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -68,21 +68,9 @@ struct Answers : AlertPresenter, Workspace {
     bool openDocument(const QString& path) override { return documents << path, opens; }
 };
 
-struct Lines : UpdaterDelegate {
-    QStringList lines;
-    void didFinishLoadingAppcast(Updater&, const Appcast& a) override {
-        lines << "didFinishLoadingAppcast" << a.userAgentString;
-    }
-    void didFindValidUpdate(Updater&, const AppcastItem&) override {
-        lines << "didFindValidUpdate";
-    }
-    void updaterDidNotFindUpdate(Updater&) override { lines << "updaterDidNotFindUpdate"; }
-};
-
-struct Harness {
-    TempDefaults store;
+struct Harness : UiHarness {
     Answers answers;
-    Lines delegate;
+    DiagnosticCapture said; // the lines the list's controller writes as the updater's delegate
     QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(12, 0), Qt::UTC);
     std::unique_ptr<Updater> updater;
     FeedServer server;
@@ -95,7 +83,7 @@ struct Harness {
                               "1.10",
                               [this] { return now; },
                               {std::chrono::milliseconds(400), 64 * 1024}});
-        updater->setDelegate(&delegate);
+        updater->setDelegate(&controller);
         updater->setFeedURL(server.url());
     }
 };
@@ -185,7 +173,7 @@ private slots:
         QVERIFY(h.server.requests.value(0).contains("\r\nUser-Agent: Vellora/1.10\r\n"));
         QCOMPARE(h.server.requests.size(), 1); // a redirect to plain HTTP is not followed
         const QStringList heard{"didFinishLoadingAppcast", "Vellora/1.10", found};
-        QCOMPARE(h.delegate.lines, found.isEmpty() ? QStringList() : heard);
+        QCOMPARE(h.said.lines, found.isEmpty() ? QStringList() : heard);
         QCOMPARE(h.answers.shown.size(), 1);
         const AlertSpec& shown = h.answers.shown.first();
         QVERIFY2((shown.messageText + shown.informativeText).contains(dialog),
@@ -257,8 +245,7 @@ private slots:
     // The menu's automatic item flips the option and always turns automatic downloads off.
     void menuToggle() {
         Harness h;
-        ActivationPolicy policy;
-        OptionsMenu menu(*h.store.defaults, policy,
+        OptionsMenu menu(*h.store.defaults, h.policy,
                          {{}, {}, {}, {}, [] {}, [] {}, h.updater.get()});
         h.store.defaults->setBool(Updater::kAutomaticDownloads, true);
         for (const bool on : {true, false}) {
@@ -297,14 +284,13 @@ private slots:
         QTemporaryDir dir;
         const QString app = dir.filePath("Vellora.app/Contents/");
         QDir().mkpath(app + "MacOS"), QDir().mkpath(app + "Resources");
+        const QString pdf = QFileInfo(app + "Resources/Acknowledgments.pdf").absoluteFilePath();
         QFile plist(app + "Info.plist");
-        QVERIFY(plist.open(QFile::WriteOnly));
-        plist.write(("<plist><dict><key>CFBundleName</key><string>Vellora</string><key>"
-                     "CFBundleVersion</key>" +
-                     plistVersion + "</dict></plist>")
-                        .toUtf8());
+        QVERIFY(plist.open(QFile::WriteOnly) && QFile(pdf).open(QFile::WriteOnly));
+        plist.write("<plist><dict><key>CFBundleName</key><string>Vellora</string><key>"
+                    "CFBundleVersion</key>" +
+                    plistVersion.toUtf8() + "</dict></plist>");
         plist.close();
-        QFile(app + "Resources/Acknowledgments.pdf").open(QFile::WriteOnly);
         NotificationCenter center;
         int closed = 0;
         QObject observer;
@@ -325,11 +311,7 @@ private slots:
         QCOMPARE(answers.urls, answer == 1000 && !said.contains("invalid")
                                    ? QList<QUrl>{QUrl(support)}
                                    : QList<QUrl>{});
-        QCOMPARE(
-            answers.documents,
-            answer == 1001
-                ? QStringList{QFileInfo(app + "Resources/Acknowledgments.pdf").absoluteFilePath()}
-                : QStringList{});
+        QCOMPARE(answers.documents, answer == 1001 ? QStringList{pdf} : QStringList{});
     }
     void aboutDialog() {
         for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
