@@ -157,6 +157,8 @@ private slots:
                                        << "did not answer within 0.4 seconds";
         QTest::newRow("redirect") << QByteArray("redirect") << ""
                                   << "insecure address";
+        QTest::newRow("cut short") << FeedServer::ok(feed(item("1.11")), "Content-Length: 5000") << ""
+                                  << "XXX";
     }
     void userCheck() {
         QFETCH(QByteArray, reply);
