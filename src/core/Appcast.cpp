@@ -59,6 +59,7 @@ struct ItemReader {
         QString shown = !shortVersion.isEmpty() ? shortVersion : enclosureShortVersion.trimmed();
         if (shown.isEmpty())
             shown = v;
+        shown = Appcast::brief(shown, 40); // shown in dialogs and notifications
         QUrl page = webPage(link);
         if (page.isEmpty())
             page = webPage(enclosure);
@@ -106,6 +107,14 @@ std::optional<Appcast> Appcast::parse(const QByteArray& data, QString* error) {
         return std::nullopt;
     }
     return appcast;
+}
+
+QString Appcast::brief(const QString& text, qsizetype longest) {
+    const QString line = text.simplified();
+    if (line.size() <= longest)
+        return line;
+    const qsizetype cut = line.at(longest - 2).isHighSurrogate() ? longest - 2 : longest - 1;
+    return line.left(cut) + QChar(0x2026);
 }
 
 std::optional<AppcastItem> Appcast::newest() const {

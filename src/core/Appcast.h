@@ -11,7 +11,7 @@ namespace vellora {
 struct AppcastItem {
     QString title;
     QString version;        // sparkle:version, compared with the bundle's version
-    QString displayVersion; // sparkle:shortVersionString, else the version
+    QString displayVersion; // sparkle:shortVersionString, else the version; one short line
     QUrl downloadPage;      // the item's link, else its enclosure; only http(s), else empty
 };
 
@@ -22,6 +22,9 @@ struct Appcast {
 
     // Reads an RSS appcast; nothing, with the reason in error, when it is not one.
     static std::optional<Appcast> parse(const QByteArray& xml, QString* error = nullptr);
+    // A text from a feed or its server made fit for a sentence: one line of at most longest
+    // characters, cut with an ellipsis.
+    static QString brief(const QString& text, qsizetype longest);
     // The newest release, or nothing when the feed lists none.
     std::optional<AppcastItem> newest() const;
 };

@@ -21,7 +21,10 @@
 #include <QApplication>
 #include <QCursor>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QToolButton>
+#include <limits>
 
 namespace vellora {
 
@@ -227,8 +230,27 @@ void QuotesViewController::addToLoginItems() {
 
 void QuotesViewController::checkNow() {
     services_.notifications.post(notification::kClosePop);
-    if (services_.updater)
-        services_.updater->checkForUpdates();
+    if (!services_.updater)
+        return;
+    services_.updater->checkForUpdates();
+    if (!services_.updater->isChecking() || checking_)
+        return;
+    // A check that takes a moment shows that it runs, and can be called off.
+    checking_ = std::make_unique<QProgressDialog>(QStringLiteral("Checking for updates\u2026"),
+                                                  QStringLiteral("Cancel"), 0, 0);
+    checking_->setWindowTitle(QStringLiteral("Vellora"));
+    checking_->setAutoReset(false);
+    checking_->setMinimumDuration(std::numeric_limits<int>::max()); // shown by the timer below
+    QTimer::singleShot(400, checking_.get(), &QWidget::show);
+    connect(checking_.get(), &QProgressDialog::canceled, services_.updater, &Updater::cancelCheck);
+    connect(
+        services_.updater, &Updater::checkFinished, checking_.get(),
+        [this] {
+            checking_->hide();
+            QMetaObject::invokeMethod(
+                this, [this] { checking_.reset(); }, Qt::QueuedConnection);
+        },
+        Qt::SingleShotConnection);
 }
 
 void QuotesViewController::dialogOKCancel2() {

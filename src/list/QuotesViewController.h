@@ -11,6 +11,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 class QToolButton;
 class QWidget;
@@ -144,6 +145,7 @@ private:
     std::unique_ptr<AlertPresenter> ownAlerts_;
     std::unique_ptr<LaunchAtLogin> launchAtLogin_;
     std::unique_ptr<About> about_;
+    std::unique_ptr<QProgressDialog> checking_; // while a check the user asked for runs
     std::unique_ptr<EventMonitor> eventMonitor_;
 };
 

@@ -1,5 +1,7 @@
 #include "FeedRequest.h"
 
+#include "core/Appcast.h"
+
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -73,7 +75,7 @@ void FeedRequest::start(const QUrl& url, const QString& userAgent) {
             emit reply_->redirectAllowed();
         else
             fail(QStringLiteral("the server sent the request on to an insecure address (%1).")
-                     .arg(target.toDisplayString()));
+                     .arg(Appcast::brief(target.toDisplayString(), 80)));
     });
     connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
@@ -107,9 +109,14 @@ void FeedRequest::onFinished() {
         fail(reply_->errorString() + QLatin1Char('.'));
         return;
     }
+    // Lost after the server said yes: what arrived is cut short, not a feed.
+    if (reply_->error() != QNetworkReply::NoError && status == 200) {
+        fail(QStringLiteral("the connection broke off before the update information arrived."));
+        return;
+    }
     if (status != 200) {
-        const QString reason =
-            reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        const QString reason = Appcast::brief(
+            reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString(), 80);
         fail(QStringLiteral("the server answered %1%2.")
                  .arg(status)
                  .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));

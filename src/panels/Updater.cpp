@@ -16,6 +16,7 @@ namespace vellora {
 namespace {
 
 constexpr double kMinimumInterval = 3600; // never ask the vendor's server more than hourly
+constexpr qint64 kRetrySeconds = 3600;    // after a failed check (no network yet at login)
 
 } // namespace
 
@@ -98,11 +99,15 @@ void Updater::checkIfDue() {
 
 void Updater::reschedule() {
     schedule_.stop();
+    // A last check "in the future" (the clock set back, or a stored time that is garbage) would
+    // hold every check off until that day: the interval counts from now instead.
+    const QDateTime now = services_.now();
+    if (const auto last = lastCheckTime(); last && *last > now)
+        services_.defaults.setValue(kLastCheckTime, now.toUTC().toString(Qt::ISODateWithMs));
     const auto due = nextCheckTime();
     if (!due || isChecking())
         return; // the check under way schedules the next one
-    const qint64 wait =
-        std::clamp<qint64>(services_.now().msecsTo(*due), 0, std::numeric_limits<int>::max());
+    const qint64 wait = std::clamp<qint64>(now.msecsTo(*due), 0, std::numeric_limits<int>::max());
     schedule_.start(int(wait));
 }
 
@@ -116,10 +121,18 @@ void Updater::startCheck(bool userInitiated) {
     request_->start(feedURL_, userAgentString());
 }
 
+void Updater::cancelCheck() {
+    if (!isChecking())
+        return;
+    request_.reset();
+    userWaiting_ = false;
+    reschedule();
+    emit checkFinished();
+}
+
 void Updater::finish(const QByteArray& body, const QString& fetchError) {
     request_.reset();
     const bool user = std::exchange(userWaiting_, false);
-    reschedule();
 
     QString error = fetchError;
     std::optional<Appcast> appcast;
@@ -133,6 +146,14 @@ void Updater::finish(const QByteArray& body, const QString& fetchError) {
         if (!error.isEmpty())
             appcast.reset();
     }
+    if (!error.isEmpty()) {
+        // Try again within the hour rather than a day later: the check that failed may have
+        // run before the network was up.
+        const QDateTime retry = services_.now().addSecs(kRetrySeconds - qint64(interval_));
+        services_.defaults.setValue(kLastCheckTime, retry.toUTC().toString(Qt::ISODateWithMs));
+    }
+    reschedule();
+
     std::optional<AppcastItem> newer;
     if (appcast) {
         appcast->userAgentString = userAgentString();
@@ -149,11 +170,11 @@ void Updater::finish(const QByteArray& body, const QString& fetchError) {
         qWarning().noquote() << "Vellora: the update check failed:" << error;
     }
 
+    emit checkFinished();
     if (user)
         answerUser(newer, error);
     else if (newer)
         emit updateFoundQuietly(*newer);
-    emit checkFinished();
 }
 
 void Updater::answerUser(const std::optional<AppcastItem>& newer, const QString& error) {

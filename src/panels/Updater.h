@@ -73,6 +73,8 @@ public:
     // A quiet check: only a newer version is announced (updateFoundQuietly).
     void checkForUpdatesInBackground();
     bool isChecking() const { return request_ != nullptr; }
+    // Stops the check under way without a word; checkFinished follows.
+    void cancelCheck();
     // When the next automatic check falls due; nothing while automatic checks are off.
     std::optional<QDateTime> nextCheckTime() const;
     // Runs the automatic check when it is due, else waits for it.
@@ -80,7 +82,7 @@ public:
 
 signals:
     void updateFoundQuietly(const AppcastItem& item);
-    // A check ended, whatever came of it.
+    // A check ended, whatever came of it (before the user's dialog, if any, is shown).
     void checkFinished();
 
 private:

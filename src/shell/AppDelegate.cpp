@@ -83,12 +83,15 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
 }
 
 void AppDelegate::announceUpdate(const AppcastItem& item) {
-    if (statusItem_ && QSystemTrayIcon::isSystemTrayAvailable())
-        statusItem_->showMessage(
-            QStringLiteral("Vellora %1 is available").arg(item.displayVersion),
-            QStringLiteral(
-                "Choose \u201cCheck for updates\u201d in Vellora\u2019s options to get it."),
-            QSystemTrayIcon::Information);
+    const QString title = QStringLiteral("Vellora %1 is available").arg(item.displayVersion);
+    if (!statusItem_ || !QSystemTrayIcon::isSystemTrayAvailable()) {
+        diag(title); // no tray to say it next to: at least it is not lost
+        return;
+    }
+    statusItem_->showMessage(
+        title,
+        QStringLiteral("Choose \u201cCheck for updates\u201d in Vellora\u2019s options to get it."),
+        QSystemTrayIcon::Information);
 }
 
 void AppDelegate::togglePopover() {

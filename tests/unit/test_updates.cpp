@@ -145,9 +145,10 @@ private slots:
                                    << "could not be read";
         QTest::newRow("not a feed") << FeedServer::ok("<html><body>Sign in</body></html>") << ""
                                     << "not an RSS feed";
-        QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
-                             << ""
-                             << "answered 404 Not Found";
+        QTest::newRow("404, long reason")
+            << "HTTP/1.1 404 Not Found " + QByteArray(3000, 'x') + "\r\nContent-Length: 0\r\n\r\n"
+            << ""
+            << "answered 404 Not Found";
         QTest::newRow("oversized, announced") << FeedServer::ok(feed(QByteArray(70000, ' '))) << ""
                                               << "larger than";
         QTest::newRow("oversized, unannounced")
@@ -157,8 +158,9 @@ private slots:
                                        << "did not answer within 0.4 seconds";
         QTest::newRow("redirect") << QByteArray("redirect") << ""
                                   << "insecure address";
-        QTest::newRow("cut short") << FeedServer::ok(feed(item("1.11")), "Content-Length: 5000") << ""
-                                  << "XXX";
+        QTest::newRow("cut short")
+            << FeedServer::ok(feed(item("1.11")), "Content-Length: 5000") << ""
+            << "broke off";
     }
     void userCheck() {
         QFETCH(QByteArray, reply);
@@ -178,7 +180,8 @@ private slots:
         QCOMPARE(h.said.lines, found.isEmpty() ? QStringList() : heard);
         QCOMPARE(h.answers.shown.size(), 1);
         const AlertSpec& shown = h.answers.shown.first();
-        QVERIFY2((shown.messageText + shown.informativeText).contains(dialog),
+        QVERIFY2((shown.messageText + shown.informativeText).contains(dialog) &&
+                     shown.informativeText.size() < 200, // a sentence, not what a server sent
                  qPrintable(shown.messageText + " / " + shown.informativeText));
         // Download opens the item's page.
         QCOMPARE(h.answers.urls, found == "didFindValidUpdate" && !dialog.contains("beta")
@@ -197,12 +200,15 @@ private slots:
         QVERIFY(FeedRequest::refusal(QUrl("http://[::1]:8/x")).isEmpty());
 
         h.updater->setFeedURL(h.server.url());
-        h.server.reply =
-            FeedServer::ok(feed("<item><link>file:///etc/passwd</link><enclosure "
-                                "url='javascript:alert(1)' sparkle:version='2'/></item>"));
+        h.server.reply = FeedServer::ok(
+            feed("<item><link>file:///etc/passwd</link><enclosure url='javascript:alert(1)' "
+                 "sparkle:version='2'/><sparkle:shortVersionString>2&#10;" +
+                 QByteArray(9000, '9') + "</sparkle:shortVersionString></item>"));
         h.updater->checkForUpdates();
         QVERIFY(finished.wait(5000));
         QCOMPARE(h.answers.shown.value(1).buttons, QStringList{"OK"});
+        QCOMPARE(h.answers.shown.value(1).informativeText, // one line, not a page long
+                 "Vellora 2 " + QString(37, '9') + "\u2026 is now available\u2014you have 1.10.");
         QVERIFY(h.answers.urls.isEmpty());
     }
 
@@ -236,7 +242,17 @@ private slots:
         QCOMPARE(h.updater->nextCheckTime(), first.addDays(2));
         QVERIFY(!h.updater->isChecking());
         h.now = first.addDays(-30); // the clock set back: a day from now, not a month away
+        h.updater->checkIfDue();
         QCOMPARE(h.updater->nextCheckTime(), h.now.addDays(1));
+        h.now = h.now.addDays(1);
+        h.updater->checkIfDue();
+        h.server.reply = "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n";
+        QVERIFY(h.updater->isChecking());
+        QTRY_VERIFY(!h.updater->isChecking());
+        QCOMPARE(h.updater->nextCheckTime(), h.now.addSecs(3600)); // failed: again within the hour
+        h.updater->checkForUpdates(); // and a check called off says nothing
+        h.updater->cancelCheck();
+        QVERIFY(!h.updater->isChecking() && h.answers.shown.isEmpty());
 
         h.updater->setAutomaticallyChecksForUpdates(false);
         h.now = first.addDays(9);
