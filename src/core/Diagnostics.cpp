@@ -1,5 +1,6 @@
 #include "Diagnostics.h"
 
+#include <QMutex>
 #include <cstdio>
 #include <syslog.h>
 
@@ -7,9 +8,12 @@ namespace vellora {
 
 namespace {
 DiagnosticCapture* activeCapture = nullptr;
-}
+// Lines come from the interface's thread and the worker threads: each is written whole.
+QBasicMutex lineLock;
+} // namespace
 
 void diag(const QString& line) {
+    const QMutexLocker lock(&lineLock);
     if (activeCapture) {
         activeCapture->lines << line;
         return;
@@ -21,6 +25,7 @@ void diag(const QString& line) {
 }
 
 void systemLog(const QString& line) {
+    const QMutexLocker lock(&lineLock);
     if (activeCapture) {
         activeCapture->logLines << line;
         return;

@@ -12,12 +12,17 @@ VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicP
 
 void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication>& application) {
     atualApp_ = application;
+    activated_ = true;
 
     // Capture only while no per-application level is in force, so the restore puts back the
-    // volume from before the first change of a chain of configured applications.
+    // volume from before the first change of a chain of configured applications. A captured
+    // volume belongs to the output it was read from.
     if (!mudou_) {
-        if (auto captured = control_.readOutputVolume())
+        const QString output = control_.currentOutput();
+        if (auto captured = control_.readOutputVolume()) {
             volume_ = std::move(*captured);
+            volumeOutput_ = output;
+        }
     }
 
     tunes_ = players_.tunesx();
@@ -41,8 +46,23 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
         // The captured volume is the server's own value: it goes back as it was, above 100 %
         // too where the output was boosted, within what the control accepts. When the server
         // cannot take it now, the level stays in force and the next activation tries again.
-        mudou_ = applyLevel(volume_, control_.maxPercent()) == Applied::Failed;
+        mudou_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
     }
+}
+
+void VolumeSwitch::outputChanged() {
+    if (mudou_ && volumeOutput_ != control_.currentOutput()) {
+        // Whether or not the output left behind is still there to take it, the new one starts
+        // free: its own volume is captured before a level is applied to it.
+        applyLevel(volume_, control_.maxPercent(), volumeOutput_);
+        mudou_ = false;
+    }
+    replay();
+}
+
+void VolumeSwitch::replay() {
+    if (activated_)
+        setPreviousApplication(std::optional(atualApp_)); // a copy: it is assigned anew
 }
 
 bool VolumeSwitch::matches(const QString& entry) const {
@@ -52,9 +72,10 @@ bool VolumeSwitch::matches(const QString& entry) const {
     return AppVolumeTable::sameName(AppVolumeTable::entryName(entry), *atualApp_->localizedName);
 }
 
-VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max) {
+VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max,
+                                               const QString& output) {
     if (const auto percent = parseLevel(level, max))
-        return control_.setOutputVolume(*percent) ? Applied::Set : Applied::Failed;
+        return control_.setOutputVolume(*percent, output) ? Applied::Set : Applied::Failed;
     QString shown = level;
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));

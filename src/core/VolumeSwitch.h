@@ -20,6 +20,12 @@ public:
 
     // Runs the switch for one activation; nothing when the activated application is unknown.
     void setPreviousApplication(const std::optional<RunningApplication>& application);
+    // The current output changed (headphones plugged in): the one left behind gets back the
+    // volume captured from it, and the application in front starts afresh on the new one.
+    void outputChanged();
+    // Runs the switch again for the application in front (the audio server is back, and what
+    // was asked while it was away did not happen).
+    void replay();
 
     const std::optional<RunningApplication>& atualApp() const { return atualApp_; }
     const QString& volume() const { return volume_; }
@@ -31,14 +37,17 @@ private:
     // Applies a level text only when it names a whole number from 0 to max: set, refused (and
     // said), or failed because the audio server did not take it.
     enum class Applied { Set, Refused, Failed };
-    Applied applyLevel(const QString& level, int max);
+    // The output: the one to set (empty: the current one).
+    Applied applyLevel(const QString& level, int max, const QString& output = {});
 
     AppVolumeTable& table_;
     VolumeControl& control_;
     MusicPlayerCheck& players_;
 
     std::optional<RunningApplication> atualApp_;
+    bool activated_ = false; // whether any activation came yet
     QString volume_ = QStringLiteral("10");
+    QString volumeOutput_; // the output volume_ was captured from
     bool mudou_ = false;
     bool tunes_ = false;
 };

@@ -7,8 +7,8 @@
 #include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
-#include "core/MusicPlayerCheck.h"
 #include "core/NotificationCenter.h"
+#include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
 #include "panels/About.h"
 #include "panels/Alert.h"
@@ -30,9 +30,12 @@ namespace vellora {
 
 QuotesViewController::QuotesViewController(Services services, QObject* parent)
     : QObject(parent), services_(std::move(services)),
-      table_(std::make_unique<AppVolumeTable>(services_.defaults)),
-      playerCheck_(std::make_unique<MusicPlayerCheck>(services_.defaults, services_.players)),
-      switch_(std::make_unique<VolumeSwitch>(*table_, services_.volume, *playerCheck_)) {
+      table_(std::make_unique<AppVolumeTable>(services_.defaults)), switcher_(services_.switcher) {
+    if (!switcher_) {
+        ownSwitcher_ =
+            std::make_unique<SwitchWorker>(services_.defaults, services_.volume, services_.players);
+        switcher_ = ownSwitcher_.get();
+    }
     initResources();
     editor_ = std::make_unique<VolumeEditor>(
         *table_, services_.policy,
@@ -125,8 +128,12 @@ void QuotesViewController::viewDidLoad() {
     connect(ui_->configButton, &QToolButton::clicked, this, &QuotesViewController::openMenu);
 
     if (services_.activations) {
-        connect(services_.activations, &ActivationSource::applicationActivated, this,
-                &QuotesViewController::setPreviousApplication);
+        // Handed straight from the source's thread to the switch's: the interface's thread is
+        // not on the way.
+        connect(
+            services_.activations, &ActivationSource::applicationActivated, switcher_,
+            [s = switcher_](const auto& application) { s->post(application); },
+            Qt::DirectConnection);
     }
     menu_->scheduleRebuild();
 
@@ -176,9 +183,13 @@ void QuotesViewController::coix() {
         list_->coix();
 }
 
+VolumeSwitch& QuotesViewController::volumeSwitch() const {
+    return switcher_->volumeSwitch();
+}
+
 void QuotesViewController::setPreviousApplication(
     const std::optional<RunningApplication>& application) {
-    switch_->setPreviousApplication(application);
+    switcher_->post(application);
 }
 
 void QuotesViewController::showsy(const Apps& app, const QString& title, QWidget* button) {

@@ -34,7 +34,6 @@ class GlobalMouseMonitor;
 class LaunchAtLogin;
 class ListNavigation;
 class LoginItems;
-class MusicPlayerCheck;
 class MusicPlayerSource;
 class NavigationFilter;
 class NotificationCenter;
@@ -43,6 +42,7 @@ class ScriptHost;
 class UserDefaults;
 class VolumeControl;
 class VolumeEditor;
+class SwitchWorker;
 class VolumeSwitch;
 class Workspace;
 
@@ -69,6 +69,9 @@ public:
         AlertPresenter* alerts = nullptr; // none: message boxes of the desktop
         Updater* updater = nullptr;       // none: no update checks
         Workspace* workspace = nullptr;   // opens web pages and documents
+        // Runs the volume switch, on a thread of its own; none: one of this thread, on volume
+        // and players.
+        SwitchWorker* switcher = nullptr;
     };
 
     static QString feedURLText();    // the vendor's update feed
@@ -119,7 +122,7 @@ public:
     ListNavigation& navigation() const { return *navigation_; }
     VolumeEditor& editor() const { return *editor_; }
     OptionsMenu& menu() const { return *menu_; }
-    VolumeSwitch& volumeSwitch() const { return *switch_; }
+    VolumeSwitch& volumeSwitch() const;
     AppVolumeTable& table() const { return *table_; }
     EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
 
@@ -133,8 +136,8 @@ private:
 
     Services services_;
     std::unique_ptr<AppVolumeTable> table_;
-    std::unique_ptr<MusicPlayerCheck> playerCheck_;
-    std::unique_ptr<VolumeSwitch> switch_;
+    std::unique_ptr<SwitchWorker> ownSwitcher_;
+    SwitchWorker* switcher_ = nullptr;
     std::unique_ptr<Ui::QuotesViewController> ui_;
     std::unique_ptr<QWidget> view_;
     std::unique_ptr<AppListView> list_;

@@ -14,11 +14,22 @@
 
 namespace vellora {
 
+class WorkerThread;
+
+// Where the parts that wait on the outside world are made and live: the volume control and the
+// music players on the audio thread, the activation source on the activation thread (none: the
+// calling thread). Whoever owns the parts destroys them on those threads too.
+struct PlatformThreads {
+    WorkerThread* audio = nullptr;
+    WorkerThread* activations = nullptr;
+};
+
 // The outside services of the system this program runs on.
 struct Platform {
     std::unique_ptr<VolumeControl> volume;
     std::unique_ptr<DesktopEntrySource> desktopEntries;
-    std::unique_ptr<ActivationSource> activations; // uses desktopEntries
+    std::unique_ptr<DesktopEntrySource> activationEntries; // the activation source's own
+    std::unique_ptr<ActivationSource> activations;         // uses activationEntries
     std::unique_ptr<MusicPlayerSource> musicPlayers;
     std::unique_ptr<GlobalMouseMonitor> mouse;
     std::unique_ptr<Workspace> workspace;
@@ -28,7 +39,8 @@ struct Platform {
     QStringList missing;
 };
 
-// The implementations for the system this program was built for.
-Platform createPlatform();
+// The implementations for the system this program was built for. With a volume interpreter, the
+// volume is read and set by running it with one-line scripts instead of the native client.
+Platform createPlatform(const PlatformThreads& threads = {}, const QString& volumeInterpreter = {});
 
 } // namespace vellora

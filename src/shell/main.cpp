@@ -2,7 +2,9 @@
 #include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/NotificationCenter.h"
+#include "core/SwitchWorker.h"
 #include "core/UserDefaults.h"
+#include "core/WorkerThread.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
 #include "panels/Alert.h"
@@ -13,6 +15,7 @@
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 
 int main(int argc, char** argv) {
@@ -24,14 +27,35 @@ int main(int argc, char** argv) {
     // Without a desktop environment Qt knows no icon theme; the common one stands in.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+    QCommandLineParser options;
+    options.addHelpOption();
+    const QCommandLineOption interpreter(
+        QStringLiteral("volume-interpreter"),
+        QStringLiteral("Read and set the volume by running this script interpreter with one-line "
+                       "scripts, instead of talking to the audio server."),
+        QStringLiteral("path"));
+    options.addOption(interpreter);
+    options.process(app);
 
     // A second start hands over to the running program, which shows its list.
     vellora::SingleInstance instance(QStringLiteral("Vellora"));
     if (instance.handedOver())
         return 0;
 
-    vellora::Platform platform = vellora::createPlatform();
+    // What waits on the outside world runs on threads of its own: the list, the editor and the
+    // tray never wait on the audio server, the X server or the session bus.
+    vellora::WorkerThread audio(QStringLiteral("audio")), watcher(QStringLiteral("activations"));
+    vellora::Platform platform =
+        vellora::createPlatform({&audio, &watcher}, options.value(interpreter));
     vellora::UserDefaults defaults;
+    // The switch reads the table through a store of its own thread (one file, one state).
+    std::unique_ptr<vellora::UserDefaults> switchDefaults;
+    std::unique_ptr<vellora::SwitchWorker> switcher;
+    audio.call([&] {
+        switchDefaults = std::make_unique<vellora::UserDefaults>(defaults.filePath());
+        switcher = std::make_unique<vellora::SwitchWorker>(*switchDefaults, *platform.volume,
+                                                           platform.musicPlayers.get());
+    });
     vellora::NotificationCenter notifications;
     vellora::ActivationPolicy policy;
     vellora::MessageBoxAlerts alerts;
@@ -44,7 +68,7 @@ int main(int argc, char** argv) {
         {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
          *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),
          [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get(), &alerts,
-         &updater, platform.workspace.get()});
+         &updater, platform.workspace.get(), switcher.get()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
                                    platform.loginItems.get(), platform.scripts.get()},
                                   controller);
@@ -53,5 +77,17 @@ int main(int argc, char** argv) {
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
                      &vellora::AppDelegate::announceUpdate);
     delegate.applicationDidFinishLaunching(platform.missing);
-    return app.exec();
+    const int status = app.exec();
+
+    // Parts of the worker threads end there, activations first: nothing new reaches the switch.
+    watcher.call([&] {
+        platform.activations.reset();
+        platform.activationEntries.reset();
+    });
+    audio.call([&] {
+        switcher.reset();
+        switchDefaults.reset();
+        platform.volume.reset();
+    });
+    return status;
 }

@@ -26,6 +26,16 @@ public:
         return !away;
     }
     int maxPercent() const override { return max; }
+    QString output = QStringLiteral("speakers"); // the current output
+    QString currentOutput() override { return output; }
+    bool setOutputVolume(int percent, const QString& on) override {
+        if (on.isEmpty() || on == output)
+            return setOutputVolume(percent);
+        sets << QList<int>(away ? 0 : 1, -percent); // set on an output no longer current: negated
+        return !away;
+    }
+    Events events;
+    void setEvents(Events e) override { events = std::move(e); }
 };
 
 // Music players with a chosen playing state each.

@@ -2,7 +2,9 @@
 #include "core/AppVolumeTable.h"
 #include "core/Diagnostics.h"
 #include "core/MusicPlayerCheck.h"
+#include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
+#include "core/WorkerThread.h"
 #include "support/Fakes.h"
 #include "support/TempDefaults.h"
 
@@ -13,9 +15,10 @@ using namespace vellora;
 // Name, read answers in turn (null: none), steps, then reads, levels set, the volume captured
 // last ("*": a level in force), refusals. Steps activate a name ("-": no application, "?": no
 // name), toggle a playing player ("!"), reset the table ("~") or take the server away and back
-// ("#": nothing is read or set meanwhile; a level not set is not in force, a restore not made
-// is tried again). The control takes up to 153 % (a boosted sink): a capture goes back within
-// that, a table level within 100, other text never.
+// ("#": nothing is read or set meanwhile; once back, what the application in front calls for
+// happens), or move to another output (">": the one left gets its captured volume back, shown
+// negated). The control takes up to 153 % (a boosted sink): a capture goes back within that, a
+// table level within 100, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {
@@ -30,7 +33,8 @@ private slots:
             {"no application or name", {"1", "2\n"}, "B|-|C|?", 2, {50, 1, 100, 2}, "2", 0},
             {"a playing player holds", {"2", "3"}, "!|B|!|B|!|D|!|D", 2, {50, 3}, "3", 0},
             {"reset all while in force", {"2"}, "B|~|A|C", 1, {50}, "2*", 0},
-            {"server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 3, {50, 5}, "5", 0},
+            {"server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 4, {50, 4, 50, 5}, "5", 0},
+            {"output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70", 0},
             {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
         for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
             auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), name); });
@@ -48,8 +52,13 @@ private slots:
             for (const QString& step : steps.split(u'|')) {
                 if (step == "~")
                     apps.resetAll();
-                else if (step == "#")
+                else if (step == "#") {
                     control.away = !control.away;
+                    if (!control.away)
+                        volumeSwitch.replay(); // back: what was asked meanwhile happens
+                } else if (step == ">")
+                    control.output = control.output == "speakers" ? "headphones" : "speakers",
+                    volumeSwitch.outputChanged();
                 else if (step == "!")
                     players.players["player"] = !players.players.value("player");
                 else if (step == "-")
@@ -85,6 +94,26 @@ private slots:
             QCOMPARE(out.logLines.count("alreadyRunning"), running);
             QCOMPARE(store.onDisk("itunes").toString(), option.isEmpty() ? "false" : option);
         }
+    }
+
+    // A burst handed over from another thread to a switch on its own: however many are
+    // overtaken on the way, it ends with the level of the last application, once.
+    void burstToAWorker() {
+        TempDefaults store;
+        const QString sep = AppVolumeTable::kSeparator;
+        AppVolumeTable(*store.defaults).saveTable({"", "30" + sep + "A", "70" + sep + "B"});
+        store.defaults->setBool(UserDefaults::kItunes, false); // only read from now on
+        FakeVolumeControl control;
+        control.captures = QStringList(1000, "40");
+        WorkerThread thread(QStringLiteral("switch"));
+        auto worker = thread.call(
+            [&] { return std::make_unique<SwitchWorker>(*store.defaults, control, nullptr); });
+        for (int k = 0; k < 1000; ++k)
+            worker->post(RunningApplication{k % 2 ? "A" : "B", {}, 0});
+        thread.call([] {}); // after the switches handed over
+        QVERIFY(!control.sets.isEmpty() && control.sets.size() <= 1000);
+        QCOMPARE(control.sets.last(), 30);
+        thread.call([&] { worker.reset(); });
     }
 };
 

@@ -35,6 +35,12 @@ struct PulseVolumeControl::Impl {
     Backoff backoff;
     bool ready = false;
     bool everReported = false;
+    // The default sink as the server last announced it, kept current by a subscription, so a
+    // capture costs no round trip and a set is one request.
+    QString sinkName;
+    uint32_t sinkIndex = PA_INVALID_INDEX;
+    std::optional<pa_cvolume> sinkVolume;
+    bool outputMoved = false; // the default changed; said once the new sink's volume is known
 
     // --- everything below runs with the loop locked (or on the loop thread) ---
 
@@ -46,6 +52,10 @@ struct PulseVolumeControl::Impl {
     }
 
     void dropContext() {
+        sinkName.clear();
+        sinkIndex = PA_INVALID_INDEX;
+        sinkVolume.reset();
+        outputMoved = false;
         if (!context)
             return;
         pa_context_set_state_callback(context, nullptr, nullptr);
@@ -90,6 +100,7 @@ struct PulseVolumeControl::Impl {
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
             d->backoff.reset();
+            d->watch();
             d->report(true);
             pa_threaded_mainloop_signal(d->loop, 0);
             break;
@@ -100,6 +111,69 @@ struct PulseVolumeControl::Impl {
         default:
             break;
         }
+    }
+
+    // --- the subscription: answers arrive on the loop's thread, nobody waits for them ---
+
+    void watch() {
+        pa_context_set_subscribe_callback(context, &Impl::onEvent, this);
+        const auto mask =
+            pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
+        if (pa_operation* op = pa_context_subscribe(context, mask, nullptr, nullptr))
+            pa_operation_unref(op);
+        refreshServer();
+    }
+
+    void refreshServer() {
+        if (pa_operation* op = pa_context_get_server_info(context, &Impl::onServerInfo, this))
+            pa_operation_unref(op);
+    }
+
+    void refreshSink() {
+        if (sinkName.isEmpty())
+            return;
+        const QByteArray name = sinkName.toUtf8();
+        if (pa_operation* op = pa_context_get_sink_info_by_name(context, name.constData(),
+                                                                &Impl::onDefaultSink, this))
+            pa_operation_unref(op);
+    }
+
+    static void onServerInfo(pa_context*, const pa_server_info* info, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        if (!info)
+            return;
+        const QString name = QString::fromUtf8(info->default_sink_name);
+        if (name != d->sinkName) {
+            d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
+            d->sinkName = name;
+            d->sinkIndex = PA_INVALID_INDEX;
+            d->sinkVolume.reset();
+        }
+        d->refreshSink();
+    }
+
+    static void onDefaultSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        if (info && QString::fromUtf8(info->name) == d->sinkName) {
+            d->sinkIndex = info->index;
+            d->sinkVolume = info->volume;
+        }
+        if (eol && d->outputMoved) {
+            d->outputMoved = false;
+            QMetaObject::invokeMethod(
+                d->owner, [o = d->owner] { o->onOutputChanged(); }, Qt::QueuedConnection);
+        }
+    }
+
+    static void onEvent(pa_context*, pa_subscription_event_type_t t, uint32_t index, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        const auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+        if (facility == PA_SUBSCRIPTION_EVENT_SERVER)
+            d->refreshServer(); // the default sink may have changed
+        else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex)
+            (t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE
+                ? d->refreshServer()
+                : d->refreshSink();
     }
 
     // Waits until done() holds or the bound passes; the loop must be locked.
@@ -156,10 +230,14 @@ struct PulseVolumeControl::Impl {
         }
     }
 
-    std::optional<pa_cvolume> defaultSinkVolume() {
+    // A sink's volume: the one kept for the default sink, else asked for (one round trip).
+    std::optional<pa_cvolume> sinkVolumeOf(const QByteArray& name) {
+        if (ready && sinkVolume && name == sinkName.toUtf8())
+            return sinkVolume;
         SinkVolume r{this};
         const bool answered = request(r.done, [&] {
-            return pa_context_get_sink_info_by_name(context, kDefaultSink, &Impl::onSinkInfo, &r);
+            return pa_context_get_sink_info_by_name(context, name.constData(), &Impl::onSinkInfo,
+                                                    &r);
         });
         if (!answered || !r.found)
             return std::nullopt;
@@ -212,7 +290,8 @@ bool PulseVolumeControl::isConnected() const {
 
 std::optional<QString> PulseVolumeControl::readOutputVolume() {
     pa_threaded_mainloop_lock(d->loop);
-    const auto volume = d->defaultSinkVolume();
+    const auto volume =
+        d->sinkVolumeOf(d->sinkName.isEmpty() ? QByteArray(kDefaultSink) : d->sinkName.toUtf8());
     pa_threaded_mainloop_unlock(d->loop);
     if (!volume)
         return std::nullopt;
@@ -221,11 +300,18 @@ std::optional<QString> PulseVolumeControl::readOutputVolume() {
 }
 
 bool PulseVolumeControl::setOutputVolume(int percent) {
+    return setOutputVolume(percent, QString());
+}
+
+bool PulseVolumeControl::setOutputVolume(int percent, const QString& output) {
     const auto target =
         pa_volume_t((quint64(std::clamp(percent, 0, kMaxPercent)) * PA_VOLUME_NORM + 50) / 100);
     bool set = false;
     pa_threaded_mainloop_lock(d->loop);
-    if (auto volume = d->defaultSinkVolume()) {
+    const QByteArray name = !output.isEmpty()        ? output.toUtf8()
+                            : !d->sinkName.isEmpty() ? d->sinkName.toUtf8()
+                                                     : QByteArray(kDefaultSink);
+    if (auto volume = d->sinkVolumeOf(name)) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
         if (pa_cvolume_max(&*volume) == PA_VOLUME_MUTED)
             pa_cvolume_set(&*volume, volume->channels, target);
@@ -233,12 +319,31 @@ bool PulseVolumeControl::setOutputVolume(int percent) {
             pa_cvolume_scale(&*volume, target);
         Impl::Ack ack{d.get()};
         set = d->request(ack.done, [&] {
-            return pa_context_set_sink_volume_by_name(d->context, kDefaultSink, &*volume,
+            return pa_context_set_sink_volume_by_name(d->context, name.constData(), &*volume,
                                                       &Impl::onAck, &ack);
         }) && ack.success;
+        // Known at once: a capture right after this must not read the volume from before.
+        if (set && name == d->sinkName.toUtf8())
+            d->sinkVolume = *volume;
     }
     pa_threaded_mainloop_unlock(d->loop);
     return set;
+}
+
+QString PulseVolumeControl::currentOutput() {
+    pa_threaded_mainloop_lock(d->loop);
+    const QString name = d->sinkName;
+    pa_threaded_mainloop_unlock(d->loop);
+    return name;
+}
+
+void PulseVolumeControl::setEvents(Events events) {
+    events_ = std::move(events);
+}
+
+void PulseVolumeControl::onOutputChanged() {
+    if (events_.outputChanged)
+        events_.outputChanged();
 }
 
 int PulseVolumeControl::maxPercent() const {
@@ -246,6 +351,9 @@ int PulseVolumeControl::maxPercent() const {
 }
 
 void PulseVolumeControl::onConnectionChanged(bool connected) {
+    if (connected && lost_ && events_.reconnected)
+        events_.reconnected(); // what was asked meanwhile did not happen
+    lost_ = !connected;
     if (!connected && !outageReported_) {
         outageReported_ = true;
         diag(QStringLiteral("audio: no connection to the audio server; the volume cannot be "

@@ -8,8 +8,10 @@
 namespace vellora {
 
 // The default sink's volume over the PulseAudio protocol (PulseAudio, or PipeWire's server).
-// Calls block for at most about a second; while the server is away they fail at once, and the
-// connection is retried by the common back-off rule until the server is back.
+// The default sink and its volume are kept current from the server's announcements, so reading
+// waits on nothing and setting is one request. Calls block for at most about a second; while the
+// server is away they fail at once, and the connection is retried by the common back-off rule
+// until the server is back.
 class PulseVolumeControl : public QObject, public VolumeControl {
     Q_OBJECT
 
@@ -23,6 +25,11 @@ public:
     bool setOutputVolume(int percent) override;
     // What the server accepts: far above 100, as a boosted sink may be.
     int maxPercent() const override;
+    // The default sink's name.
+    QString currentOutput() override;
+    bool setOutputVolume(int percent, const QString& output) override;
+    // Reported on the owner's thread: a new default sink; the server back after a loss.
+    void setEvents(Events events) override;
 
     bool isConnected() const;
 
@@ -33,9 +40,12 @@ signals:
 private:
     struct Impl;
     void onConnectionChanged(bool connected);
+    void onOutputChanged();
 
     std::unique_ptr<Impl> d;
     bool outageReported_ = false;
+    bool lost_ = false; // since the last connection
+    Events events_;
 };
 
 } // namespace vellora

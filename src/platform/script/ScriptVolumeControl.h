@@ -27,6 +27,13 @@ public:
     bool setOutputVolume(int percent) override;
     // The interpreter's volume goes from 0 to 100.
     int maxPercent() const override { return 100; }
+    // The interpreter knows one output: the system's.
+    QString currentOutput() override { return {}; }
+    bool setOutputVolume(int percent, const QString& output) override {
+        return output.isEmpty() && setOutputVolume(percent);
+    }
+    // Each run stands alone: there is nothing to notice between runs.
+    void setEvents(Events) override {}
 
     // Decodes bytes as UTF-8; nothing when they are not valid UTF-8.
     static std::optional<QString> decodeUtf8(const QByteArray& bytes);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "AppVolumeTable.h"
+#include "MusicPlayerCheck.h"
+#include "VolumeSwitch.h"
+
+#include <QMutex>
+#include <QObject>
+#include <optional>
+
+namespace vellora {
+
+class MusicPlayerSource;
+class UserDefaults;
+class VolumeControl;
+
+// Runs the volume switch on the thread this object lives on, away from the interface when that
+// is a thread of its own. Activations are handed over from any thread; while a switch is under
+// way only the latest activation waits, so a burst of window switches costs one more switch,
+// not one wait on the audio server each. The end state is the one the activations one by one
+// would have left: a restore only ever returns to the volume captured first.
+class SwitchWorker : public QObject {
+    Q_OBJECT
+
+public:
+    // defaults: a settings store of this thread's own (the table and the music-player option).
+    SwitchWorker(UserDefaults& defaults, VolumeControl& volume, MusicPlayerSource* players,
+                 QObject* parent = nullptr);
+    ~SwitchWorker() override;
+
+    // From any thread. On this object's own thread the switch runs before this returns.
+    void post(const std::optional<RunningApplication>& application);
+    // On this object's thread: the output changed; the audio server came back.
+    void outputChanged();
+    void serverReturned();
+
+    VolumeSwitch& volumeSwitch() { return switch_; }
+
+signals:
+    // A switch (or a run of them) ended; for whoever waits on the outcome.
+    void switched();
+
+private:
+    void drain();
+
+    VolumeControl& volume_;
+    AppVolumeTable table_;
+    MusicPlayerCheck players_;
+    VolumeSwitch switch_;
+
+    QMutex mutex_; // guards the two below
+    std::optional<std::optional<RunningApplication>> pending_;
+    bool scheduled_ = false;
+};
+
+} // namespace vellora
