@@ -45,11 +45,21 @@ FeedRequest::FeedRequest(QNetworkAccessManager& network, Limits limits, QObject*
 }
 
 FeedRequest::~FeedRequest() {
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-    }
+    dropReply();
+}
+
+void FeedRequest::dropReply() {
+    if (!reply_)
+        return;
+    const bool running = reply_->isRunning();
+    reply_->disconnect(this);
+    reply_->abort();
+    reply_->deleteLater();
+    // A download given up half way (a server that stalls in the handshake, a cap, a cancel)
+    // can leave its connection stuck in the manager, and the next request to that host waits
+    // behind it instead of connecting anew: every later check would time out the same way.
+    if (running)
+        network_.clearConnectionCache();
 }
 
 void FeedRequest::start(const QUrl& url, const QString& userAgent) {
@@ -133,11 +143,7 @@ void FeedRequest::fail(const QString& error) {
         return;
     done_ = true;
     deadline_.stop();
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-    }
+    dropReply();
     body_.clear();
     emit finished({}, error);
 }

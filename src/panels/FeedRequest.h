@@ -38,6 +38,8 @@ signals:
 
 private:
     void fail(const QString& error);
+    // Lets go of the reply, and of the manager's connections when it was still running.
+    void dropReply();
     void onReadyRead();
     void onFinished();
 

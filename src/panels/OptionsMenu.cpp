@@ -4,11 +4,32 @@
 #include "Updater.h"
 #include "core/UserDefaults.h"
 
+#include <QKeyEvent>
+
 namespace vellora {
 
 OptionsMenu::OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
                          QObject* parent)
-    : QObject(parent), defaults_(defaults), policy_(policy), hooks_(std::move(hooks)) {}
+    : QObject(parent), defaults_(defaults), policy_(policy), hooks_(std::move(hooks)) {
+    menux_.installEventFilter(this);
+}
+
+bool OptionsMenu::eventFilter(QObject* watched, QEvent* event) {
+    // An open menu takes the keyboard, and Qt runs no shortcut of an item that lives only in a
+    // pop-up menu: the keys shown beside the items are done here. The item runs once the menu
+    // has closed, as a click would have it.
+    if (watched == &menux_ && event->type() == QEvent::KeyPress) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (QAction* item : menux_.actions()) {
+            if (item->isEnabled() && !item->shortcut().isEmpty() && item->shortcut() == pressed) {
+                menux_.hide();
+                QMetaObject::invokeMethod(item, &QAction::trigger, Qt::QueuedConnection);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 QString OptionsMenu::title(const QString& words, bool on) {
     return (on ? QStringLiteral("\u2713") : QStringLiteral("   ")) + words;

@@ -48,6 +48,9 @@ public:
 
     static QString title(const QString& words, bool on);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QAction* add(const QString& title, void (OptionsMenu::*action)(), const QKeySequence& key = {});
     // An item whose action is a hook; it cannot be chosen when the hook is missing.
