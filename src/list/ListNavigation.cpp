@@ -132,6 +132,13 @@ bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::ShortcutOverride: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((inList(watched) || (listRoot_ && watched == listRoot_->window())) &&
+            commandKeys_.contains(QKeySequence(key->keyCombination())))
+            return true; // not taken by the focused field: the shortcut runs
+        break;
+    }
     case QEvent::MouseButtonPress:
         if (inList(watched))
             emit listPressed();

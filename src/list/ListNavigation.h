@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
 #include <QPointer>
 
@@ -38,6 +39,9 @@ class NavigationFilter : public QObject {
 public:
     NavigationFilter(ListNavigation& navigation, QWidget* listRoot, QObject* parent = nullptr);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Keys that run commands of the list's window: the search field does not keep them as its
+    // own editing keys (Ctrl+U would clear it).
+    void setCommandKeys(QList<QKeySequence> keys) { commandKeys_ = std::move(keys); }
 
 signals:
     // The user turned to the list: a mouse button went down in it, or the wheel turned there.
@@ -50,6 +54,7 @@ private:
 
     ListNavigation& navigation_;
     QPointer<QWidget> listRoot_;
+    QList<QKeySequence> commandKeys_;
 };
 
 } // namespace vellora

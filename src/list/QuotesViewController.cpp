@@ -22,6 +22,7 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <limits>
@@ -126,6 +127,15 @@ void QuotesViewController::viewDidLoad() {
     ui_->configButton->setIcon(bundleImage(QStringLiteral("options")));
     ui_->configButton->setAutoRaise(true);
     connect(ui_->configButton, &QToolButton::clicked, this, &QuotesViewController::openMenu);
+    // The keys the options menu shows work while the list is open, too.
+    const QKeySequence checkKey(QStringLiteral("Ctrl+U")), quitKey(QStringLiteral("Ctrl+Q"));
+    navigationFilter_->setCommandKeys({checkKey, quitKey});
+    if (services_.updater)
+        connect(new QShortcut(checkKey, view_.get()), &QShortcut::activated, this,
+                &QuotesViewController::checkNow);
+    if (services_.quit)
+        connect(new QShortcut(quitKey, view_.get()), &QShortcut::activated, this,
+                [this] { services_.quit(); });
 
     if (services_.activations) {
         // Handed straight from the source's thread to the switch's: the interface's thread is
@@ -221,7 +231,12 @@ void QuotesViewController::resetAll() {
 }
 
 void QuotesViewController::openMenu() {
-    menu_->openMenu(QCursor::pos());
+    // At the pointer, where the button was clicked; under the button when the keyboard chose it.
+    QPoint at = QCursor::pos();
+    const QToolButton* button = configButton();
+    if (button && !button->rect().contains(button->mapFromGlobal(at)))
+        at = button->mapToGlobal(QPoint(0, button->height()));
+    menu_->openMenu(at);
 }
 
 void QuotesViewController::newMenu() {

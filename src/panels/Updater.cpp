@@ -126,8 +126,14 @@ void Updater::cancelCheck() {
         return;
     request_.reset();
     userWaiting_ = false;
+    retryWithinTheHour(); // what was called off did not count as a check
     reschedule();
     emit checkFinished();
+}
+
+void Updater::retryWithinTheHour() {
+    const QDateTime retry = services_.now().addSecs(kRetrySeconds - qint64(interval_));
+    services_.defaults.setValue(kLastCheckTime, retry.toUTC().toString(Qt::ISODateWithMs));
 }
 
 void Updater::finish(const QByteArray& body, const QString& fetchError) {
@@ -146,12 +152,10 @@ void Updater::finish(const QByteArray& body, const QString& fetchError) {
         if (!error.isEmpty())
             appcast.reset();
     }
-    if (!error.isEmpty()) {
-        // Try again within the hour rather than a day later: the check that failed may have
-        // run before the network was up.
-        const QDateTime retry = services_.now().addSecs(kRetrySeconds - qint64(interval_));
-        services_.defaults.setValue(kLastCheckTime, retry.toUTC().toString(Qt::ISODateWithMs));
-    }
+    // Try again within the hour rather than a day later: the check that failed may have run
+    // before the network was up.
+    if (!error.isEmpty())
+        retryWithinTheHour();
     reschedule();
 
     std::optional<AppcastItem> newer;

@@ -250,9 +250,11 @@ private slots:
         QVERIFY(h.updater->isChecking());
         QTRY_VERIFY(!h.updater->isChecking());
         QCOMPARE(h.updater->nextCheckTime(), h.now.addSecs(3600)); // failed: again within the hour
-        h.updater->checkForUpdates(); // and a check called off says nothing
+        h.now = h.now.addSecs(600);
+        h.updater->checkForUpdates(); // a check called off says nothing, and does not count
         h.updater->cancelCheck();
         QVERIFY(!h.updater->isChecking() && h.answers.shown.isEmpty());
+        QCOMPARE(h.updater->nextCheckTime(), h.now.addSecs(3600));
 
         h.updater->setAutomaticallyChecksForUpdates(false);
         h.now = first.addDays(9);
@@ -263,8 +265,9 @@ private slots:
     // The menu's automatic item flips the option and always turns automatic downloads off.
     void menuToggle() {
         Harness h;
+        int checks = 0;
         OptionsMenu menu(*h.store.defaults, h.policy,
-                         {{}, {}, {}, {}, [] {}, [] {}, h.updater.get()});
+                         {{}, {}, {}, {}, [&] { ++checks; }, [] {}, h.updater.get()});
         h.store.defaults->setBool(Updater::kAutomaticDownloads, true);
         for (const bool on : {true, false}) {
             menu.newMenu();
@@ -273,6 +276,9 @@ private slots:
             QVERIFY(!h.updater->automaticallyDownloadsUpdates());
             QTRY_COMPARE(menu.titles().at(4).at(0), on ? QChar(0x2713) : QChar(' '));
         }
+        menu.openMenu({10, 10}); // the key shown beside an item works in the open menu
+        QTest::keyClick(menu.menux(), Qt::Key_U, Qt::ControlModifier);
+        QTRY_VERIFY(checks == 1 && !menu.menux()->isVisible());
     }
 
     // About, answered by each button, from bundles with and without a version; and the real
