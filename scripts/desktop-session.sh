@@ -2,10 +2,13 @@
 # A throwaway desktop session for tests and the demo: Xvfb, openbox, a tray (trayer), a private
 # D-Bus session bus and a PulseAudio server with a null sink on a private socket, all with
 # temporary HOME and XDG folders and the fixture desktop entries.
+# With VELLORA_AUDIO=pipewire in the environment of "start", PipeWire's PulseAudio server
+# (pipewire, wireplumber and pipewire-pulse, headless) serves the same socket instead.
 #
 #   desktop-session.sh start DIR        start everything; DIR/env holds what clients export
 #   desktop-session.sh stop DIR         stop everything started, by process id
-#   desktop-session.sh pulse-stop DIR   stop only the audio server (tests of its loss)
+#   desktop-session.sh pulse-stop DIR   stop only the audio server (tests of its loss); the
+#                                       process serving the socket is "pulse" in DIR/pids
 #   desktop-session.sh pulse-start DIR  start the audio server again
 #   desktop-session.sh tray-stop DIR    stop only the tray (a session whose panel comes late)
 #   desktop-session.sh tray-start DIR   start the tray, unless it runs already
@@ -53,10 +56,48 @@ stop_pid() {
   kill -9 "$pid" 2>/dev/null || true
 }
 
+# Makes a sink the default output, and checks the server took it.
+default_sink() {
+  pactl set-default-sink "$1" && [ "$(pactl get-default-sink)" = "$1" ]
+}
+
+start_pipewire() {
+  local conf=$XDG_CONFIG_HOME
+  if ! command -v pipewire-pulse >/dev/null; then
+    log "PipeWire is not installed: run scripts/install-deps.sh"
+    return 1
+  fi
+  mkdir -p "$conf/pipewire/pipewire-pulse.conf.d" "$conf"/wireplumber/{main,bluetooth}.lua.d
+  echo "pulse.properties = { server.address = [ \"unix:$dir/pulse/native\" ] }" \
+    >"$conf/pipewire/pipewire-pulse.conf.d/vellora.conf"
+  # Headless: no sound card, camera or Bluetooth device of the machine joins the session.
+  printf '%s_monitor.enabled = false\n' alsa v4l2 libcamera \
+    >"$conf/wireplumber/main.lua.d/60-vellora-headless.lua"
+  echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-vellora-headless.lua"
+
+  rm -f "$XDG_RUNTIME_DIR/pipewire-0" # what a server that was killed may leave behind
+  pipewire >>"$dir/pulse/log" 2>&1 &
+  remember pipewire $!
+  wait_until pipewire 200 test -S "$XDG_RUNTIME_DIR/pipewire-0"
+  wireplumber >>"$dir/pulse/log" 2>&1 &
+  remember wireplumber $!
+  pipewire-pulse >>"$dir/pulse/log" 2>&1 &
+  remember pulse $!
+  wait_until pipewire-pulse 200 pactl info
+  pactl load-module module-null-sink sink_name=vellora_null \
+    sink_properties=device.description=Vellora_Null >/dev/null
+  # The session manager keeps the default output: it takes the choice once it runs.
+  wait_until "the default sink" 200 default_sink vellora_null
+}
+
 start_pulse() {
   # shellcheck disable=SC1091
   source "$dir/env"
   mkdir -p "$dir/pulse"
+  if [ "${VELLORA_AUDIO:-}" = pipewire ]; then
+    start_pipewire
+    return
+  fi
   cat >"$dir/pulse/default.pa" <<PA
 load-module module-null-sink sink_name=vellora_null sink_properties=device.description=Vellora_Null
 load-module module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=1
@@ -70,8 +111,11 @@ PA
 }
 
 stop_pulse() {
-  stop_pid "$(pid_of pulse)"
-  sed -i '/^pulse /d' "$dir/pids"
+  local name
+  for name in pulse wireplumber pipewire; do
+    stop_pid "$(pid_of $name)"
+    sed -i "/^$name /d" "$dir/pids"
+  done
 }
 
 start_tray() {
@@ -93,6 +137,11 @@ stop_tray() {
 }
 
 start() {
+  local audio=${VELLORA_AUDIO:-pulseaudio}
+  case $audio in
+    pulseaudio | pipewire) ;;
+    *) log "VELLORA_AUDIO must be pulseaudio or pipewire, not $audio"; return 2 ;;
+  esac
   : >"$dir/pids"
   mkdir -p "$dir"/{home,config,data/applications,cache,state}
   mkdir -p -m 700 "$dir/run"
@@ -119,6 +168,7 @@ export XDG_RUNTIME_DIR=$dir/run
 export XDG_DATA_DIRS=/usr/local/share:/usr/share
 export PULSE_SERVER=unix:$dir/pulse/native
 export VELLORA_DESKTOP_DIR=$dir
+export VELLORA_AUDIO=$audio
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 ENV
   # shellcheck disable=SC1091

@@ -4,14 +4,16 @@
 set -euo pipefail
 
 packages=(
-  # toolchain
-  cmake ninja-build g++ pkg-config clang-format git
+  # toolchain; clang and its sanitizer and libFuzzer runtime for the fuzz targets
+  cmake ninja-build g++ pkg-config clang-format git clang libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
   libpulse-dev libglib2.0-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-xinput-dev libxcb-res0-dev libx11-xcb-dev libxkbcommon-dev
-  # the throwaway desktop: X server, window manager, tray, session bus, audio
+  # the throwaway desktop: X server, window manager, tray, session bus, audio (PulseAudio, or
+  # PipeWire's PulseAudio server on request)
   xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
+  pipewire wireplumber pipewire-pulse
   xdotool xterm x11-utils imagemagick
   fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
   # installing and packaging: the Debian package's dependencies, desktop-entry checks,

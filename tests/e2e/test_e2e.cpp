@@ -1,5 +1,6 @@
 // The real program in the throwaway desktop, driven as a person would: the tray icon, the
 // popover, a search, the editor, clicks elsewhere, and windows becoming active.
+#include "support/Program.h"
 #include "support/Windows.h"
 
 #include <QDir>
@@ -20,31 +21,11 @@ struct SinkEvents : QProcess {
     }
 };
 
-class TestEndToEnd : public QObject {
+class TestEndToEnd : public QObject, ProgramDriver {
     Q_OBJECT
 
-    QProcess vellora;
-    // Vellora's windows by their size as xdotool tells it: the list and the editor.
-    const QString kList = "WIDTH=380\nHEIGHT=430\n", kEditor = "WIDTH=220\nHEIGHT=70\n";
     const QStringList kNothingInFront =
         QString("-root -f _NET_ACTIVE_WINDOW 32x -set _NET_ACTIVE_WINDOW 0").split(' ');
-
-    QStringList lines() { return QString(vellora.peek(vellora.bytesAvailable())).split('\n'); }
-    static auto xdo(const QString& command) { return desktop::run("xdotool", command.split(' ')); }
-    static QString out(const QString& command) { return xdo(command).value_or(""); }
-    static auto click(QPoint p) {
-        return xdo(QString("mousemove %1 %2 click 1").arg(p.x()).arg(p.y()));
-    }
-    // Whether a window of this size is among Vellora's visible ones, or those a search finds.
-    static bool shown(const QString& size, QString of = "search --onlyvisible --name ^Vellora$") {
-        return out(of + " getwindowgeometry --shell %@").contains(size);
-    }
-    static QPoint middleOf(const QString& windows) {
-        QMap<QString, int> v;
-        for (const QString& line : out(windows + " getwindowgeometry --shell").split('\n'))
-            v[line.section('=', 0, 0)] = line.section('=', 1).toInt();
-        return {v["X"] + v["WIDTH"] / 2, v["Y"] + v["HEIGHT"] / 2};
-    }
 
 private slots:
     void initTestCase() {

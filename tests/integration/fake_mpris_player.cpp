@@ -1,7 +1,9 @@
 // A music player of the tests' own: "fake_mpris_player NAME STATUS" registers
 // org.mpris.MediaPlayer2.NAME on the session bus with that PlaybackStatus, then prints "ready".
+// STATUS "silent" makes a hung player: it takes every call and answers none.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusVirtualObject>
 #include <QObject>
 #include <cstdio>
 
@@ -14,13 +16,20 @@ public:
     QString status;
 };
 
+class Silent : public QDBusVirtualObject {
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage&, const QDBusConnection&) override { return true; }
+};
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Player player;
     player.status = QString::fromUtf8(argv[2]);
+    Silent silent;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerObject("/org/mpris/MediaPlayer2", &player,
-                            QDBusConnection::ExportAllProperties) ||
+    if (!(player.status == "silent" ? bus.registerVirtualObject("/org/mpris/MediaPlayer2", &silent)
+                                    : bus.registerObject("/org/mpris/MediaPlayer2", &player,
+                                                         QDBusConnection::ExportAllProperties)) ||
         !bus.registerService("org.mpris.MediaPlayer2." + QString::fromUtf8(argv[1])))
         return 1;
     std::puts("ready");

@@ -28,19 +28,19 @@ inline bool session(const QString& command) {
         .has_value();
 }
 
-// The default sink's channel volumes in percent, as pactl reports them.
-inline QList<int> sinkPercents() {
+// A sink's channel volumes in percent (the default sink's unless named), as pactl reports them.
+inline QList<int> sinkPercents(const QString& sink = "@DEFAULT_SINK@") {
     QList<int> percents;
     static const QRegularExpression re("/\\s*(\\d+)%");
-    const QString out = run("pactl", {"get-sink-volume", "@DEFAULT_SINK@"}).value_or("");
+    const QString out = run("pactl", {"get-sink-volume", sink}).value_or("");
     for (auto it = re.globalMatch(out.section('\n', 0, 0)); it.hasNext();)
         percents << it.next().captured(1).toInt();
     return percents;
 }
 
-// The default sink's volume in percent (its first channel), or -1.
-inline int sinkPercent() {
-    return sinkPercents().value(0, -1);
+// A sink's volume in percent (its first channel), or -1.
+inline int sinkPercent(const QString& sink = "@DEFAULT_SINK@") {
+    return sinkPercents(sink).value(0, -1);
 }
 
 } // namespace desktop

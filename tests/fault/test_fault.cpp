@@ -1,0 +1,142 @@
+// The real program against faults of the world around it: the audio server lost, back, or
+// stalled, the default output changing under a level, a music player that never answers. Runs
+// once on PulseAudio and once on PipeWire's PulseAudio server (VELLORA_AUDIO).
+#include "support/Program.h"
+#include "support/Windows.h"
+
+#include <QDir>
+#include <QtTest>
+#include <csignal>
+
+class TestFault : public QObject, ProgramDriver {
+    Q_OBJECT
+
+    TestWindows windows;
+    QString alpha, beta, gamma; // at 30, without a level, at 80
+
+    static bool pactl(const QString& a) { return desktop::run("pactl", a.split(' ')).has_value(); }
+    static bool activate(const QString& window) { return TestWindows::activate(window); }
+    qsizetype outages() { return lines().filter("no connection").size(); }
+    // The process serving the audio socket, from the session's pids file; 0 while there is none.
+    static pid_t server() {
+        const QStringList awk{"$1 == \"pulse\" { print $2 }", desktop::sessionDir() + "/pids"};
+        return pid_t(desktop::run("awk", awk).value_or("0").toInt());
+    }
+    // An application without a level in front and the sink at this volume, set again until no
+    // restore still on its way overwrites it.
+    bool baseline(int percent) {
+        return activate(beta) && QTest::qWaitFor([&] {
+                   pactl(QString("set-sink-volume @DEFAULT_SINK@ %1%").arg(percent));
+                   QTest::qWait(300);
+                   return desktop::sinkPercent() == percent;
+               });
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vellora";
+        QFile conf(folder + "/Vellora.conf");
+        QVERIFY(QDir().mkpath(folder) && conf.open(QIODevice::WriteOnly));
+        QVERIFY(conf.write("[General]\nitunes=true\n"
+                           "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n") > 0 &&
+                conf.flush());
+        vellora.start(VELLORA_PROGRAM, {});
+        QTRY_VERIFY_WITH_TIMEOUT(lines().count("update") >= 2, 15000);
+        const auto xterm = [&](QString c) { return windows.start("xterm", {"-class", c}, c); };
+        gamma = xterm("gamma"), beta = xterm("Beta"), alpha = xterm("Alpha");
+        QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !gamma.isEmpty());
+    }
+    void cleanup() { // a stalled server goes on, a stopped one starts again; the program lives
+        if (const pid_t pid = server())
+            ::kill(pid, SIGCONT);
+        else
+            QVERIFY(desktop::session("pulse-start"));
+        QCOMPARE(vellora.state(), QProcess::Running);
+    }
+
+    // Headphones become the default output while a level is in force: the speakers get their
+    // own volume back, the headphones take the level, and a restore gives them back their own.
+    void defaultOutputChanges() {
+        QVERIFY(baseline(50));
+        const auto back = qScopeGuard([] { pactl("set-default-sink vellora_null"); });
+        for (const char* sink : {"speakers", "headphones"})
+            QVERIFY(pactl(QString("load-module module-null-sink sink_name=") + sink));
+        QVERIFY(pactl("set-default-sink speakers") && pactl("set-sink-volume speakers 80%") &&
+                pactl("set-sink-volume headphones 60%") && activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 30, 5000);
+        QVERIFY(pactl("set-default-sink headphones"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 80, 5000);
+        QVERIFY(activate(beta));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 60, 5000);
+        QTest::qWait(500); // nothing later writes the speakers' volume onto them
+        QCOMPARE(desktop::sinkPercents("headphones"), QList<int>({60, 60}));
+        QCOMPARE(desktop::sinkPercent("speakers"), 80);
+    }
+
+    // A switch made while the audio server is away takes effect once it is back.
+    void switchWhileAway() {
+        QVERIFY(baseline(50));
+        QVERIFY(desktop::session("pulse-stop"));
+        QVERIFY(activate(alpha));
+        QTest::qWait(500); // seen by the program while the server is away
+        QVERIFY(desktop::session("pulse-start"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 10000);
+    }
+
+    // The server dies in a run of switches and comes back (the sink was at 100 %, as a restarted
+    // PulseAudio starts it): switching goes on, the outage is told once, and no level sticks.
+    void serverDiesMidRun() {
+        QVERIFY(baseline(100));
+        const qsizetype told = outages();
+        QVERIFY(activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 5000);
+        QVERIFY(desktop::session("pulse-stop"));
+        for (const QString& window : {beta, gamma, alpha, beta})
+            QVERIFY(activate(window));
+        QVERIFY(desktop::session("pulse-start"));
+        QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
+            desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
+        QVERIFY(activate(gamma));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 5000);
+        QVERIFY(activate(beta));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, 5000);
+        QCOMPARE(outages() - told, 1);
+    }
+
+    // A music player that never answers, with the player rule on, does not hold up the switch.
+    void playerNeverAnswers() {
+        QVERIFY(baseline(50));
+        QProcess player;
+        player.start(FAKE_PLAYER, {"vellora_hung", "silent"});
+        const auto end = qScopeGuard([&] { player.kill(), player.waitForFinished(2000); });
+        QVERIFY(player.waitForReadyRead(10000) && player.readAll().startsWith("ready"));
+        QVERIFY(activate(gamma));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 5000);
+    }
+
+    // The server stalls (stopped, not dead) while applications come to the front: the list
+    // opens and searches at once all the same, and once it goes on the volume is the front one's.
+    void stalledServer() {
+        if (qEnvironmentVariable("VELLORA_AUDIO") != "pulseaudio")
+            QSKIP("PulseAudio only");
+        QVERIFY(baseline(50));
+        const pid_t pid = server();
+        QVERIFY(pid > 0 && ::kill(pid, SIGSTOP) == 0);
+        QVERIFY(activate(alpha) && activate(beta) && activate(gamma));
+        const QPoint tray = middleOf("search --classname ^panel$");
+        QVERIFY(click(tray));
+        QTRY_VERIFY_WITH_TIMEOUT(shown(kList, "getactivewindow"), 2000);
+        QVERIFY(xdo("type --delay 30 Beta\r"));
+        QTRY_VERIFY_WITH_TIMEOUT(shown(kEditor), 2000);
+        QTest::qWait(800); // a second click sooner is a double click, which does not toggle
+        QVERIFY(click(tray));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown(kList) && !shown(kEditor), 2000);
+        QVERIFY(::kill(pid, SIGCONT) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFault)
+#include "test_fault.moc"
