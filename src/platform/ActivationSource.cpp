@@ -2,7 +2,8 @@
 
 namespace vellora {
 
-ActivationSource::ActivationSource(QObject* parent) : QObject(parent) {
+// The timer is a child, so that it moves along when the source is moved to another thread.
+ActivationSource::ActivationSource(QObject* parent) : QObject(parent), settle_(this) {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleDelay);
     connect(&settle_, &QTimer::timeout, this, [this] { report(std::nullopt); });

@@ -1,5 +1,6 @@
 // Activations on a real X server (Xvfb + openbox), named through real desktop entries: a change
 // of application, never of window; no window in front counts once it lasts.
+#include "core/WorkerThread.h"
 #include "platform/linux/GioDesktopEntries.h"
 #include "platform/linux/X11ActivationSource.h"
 #include "support/Windows.h"
@@ -14,7 +15,8 @@ class TestActivation : public QObject {
     Q_OBJECT
 
     GioDesktopEntries entries;
-    X11ActivationSource source{entries};
+    WorkerThread worker{u"activations"_s}; // the source runs there, as in the program
+    X11ActivationSource* source = new X11ActivationSource(entries); // deleted there at the end
     const int kSettled = 2 * int(ActivationSource::kSettleDelay.count());
 
     // What was reported, in order: applications by name, "<none>" for none in front.
@@ -33,10 +35,16 @@ class TestActivation : public QObject {
     }
     static auto xterm(TestWindows& w, QString c) { return w.start("xterm", {"-class", c}, c); }
 
+signals:
+    void relayed(const std::optional<vellora::RunningApplication>& application); // from worker
+
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        QVERIFY(source.isAvailable());
+        QVERIFY(source->isAvailable());
+        connect(source, &ActivationSource::applicationActivated, this, &TestActivation::relayed);
+        connect(worker.thread(), &QThread::finished, source, &QObject::deleteLater);
+        source->moveToThread(worker.thread());
     }
     // Every test starts with nothing in front, settled.
     void init() {
@@ -55,7 +63,7 @@ private slots:
         QFETCH(QString, wmClass);
         QFETCH(QString, name);
         TestWindows windows;
-        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        QSignalSpy spy(this, &TestActivation::relayed);
         QVERIFY(TestWindows::activate(xterm(windows, wmClass)));
         QTRY_COMPARE(last(spy), name);
         QCOMPARE(spy.last().at(0).value<Front>()->pid, windows.last()->processId());
@@ -69,7 +77,9 @@ private slots:
         windows.start("xterm", {"-class", "Alpha", "-title", "second"}, "Alpha");
         const auto second = desktop::run("xdotool", {"search", "--sync", "--name", "^second$"});
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && second);
-        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        QVERIFY(TestWindows::activate(second->trimmed()));
+        init(); // the windows took the focus as they came up
+        QSignalSpy spy(this, &TestActivation::relayed);
         for (const QString& window : {alpha, alpha, second->trimmed(), u"0"_s, beta, u"0"_s}) {
             QVERIFY(setActive(window));
             QTest::qWait(30); // each step is seen on its own
@@ -87,7 +97,8 @@ private slots:
         // Closed after the others started, so that they cannot take its id.
         QVERIFY(desktop::run("xdotool", {"windowkill", doomed}));
         QVERIFY(xprop("-id " + alpha + " -remove WM_CLASS"));
-        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        init(); // nothing in front, now that the windows are up
+        QSignalSpy spy(this, &TestActivation::relayed);
         for (const QString& window : {beta, doomed, beta, alpha}) {
             QVERIFY(setActive(window));
             QTRY_COMPARE(last(spy), window == beta ? u"Beta"_s : u"<none>"_s);
@@ -98,7 +109,7 @@ private slots:
 
     // A closed window's id can be handed to a later window: that one is a new activation.
     void reusedWindowIds() {
-        QSignalSpy spy(&source, &ActivationSource::applicationActivated);
+        QSignalSpy spy(this, &TestActivation::relayed);
         for (const QString cls : {"Alpha", "Beta", "Alpha"}) {
             TestWindows windows;
             QVERIFY(TestWindows::activate(xterm(windows, cls)));

@@ -7,49 +7,37 @@
 #include "platform/Backoff.h"
 #include "platform/DesktopEntry.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+
+#include <utility>
 
 namespace vellora {
 
 struct X11ActivationSource::Impl {
     DesktopEntrySource& entries;
     std::unique_ptr<X11Link> x;
-    std::unique_ptr<QSocketNotifier> notifier;
+    std::unique_ptr<QSocketNotifier> notifier; // a child of the source, declared after x
     ApplicationResolver resolver;
     uint32_t lastWindow = 0;    // the active window last seen
     uint32_t pendingWindow = 0; // active, but not yet named: waiting for its WM_CLASS
     Backoff backoff;
     bool lossReported = false;
-    QTimer retry;
+    QTimer retry; // a child of the source
 
-    explicit Impl(DesktopEntrySource& e) : entries(e) {}
-
-    // Facts about a window; nothing when it vanished.
-    std::optional<WindowFacts> factsOf(uint32_t window) {
-        const auto wmClass = x->wmClass(window);
-        if (!wmClass)
-            return std::nullopt;
-        WindowFacts f;
-        f.wmInstance = wmClass->first;
-        f.wmClass = wmClass->second;
-        f.gtkApplicationId = x->textProperty(window, X11Link::GtkApplicationId).value_or(QString());
-        f.kdeDesktopFile = x->textProperty(window, X11Link::KdeDesktopFile).value_or(QString());
-        f.pid = x->windowPid(window);
-        f.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(f.pid));
-        f.exePath = proc::exePath(f.pid);
-        f.cmdline = proc::cmdline(f.pid);
-        return f;
-    }
+    Impl(DesktopEntrySource& e, QObject* owner) : entries(e), retry(owner) {}
 
     static bool named(const WindowFacts& f) {
         return !f.wmClass.isEmpty() || !f.wmInstance.isEmpty() || !f.gtkApplicationId.isEmpty() ||
                !f.kdeDesktopFile.isEmpty();
     }
 
-    std::optional<RunningApplication> resolve(const WindowFacts& facts) {
+    // The application of a named window, with what /proc tells of its process.
+    std::optional<RunningApplication> resolve(WindowFacts facts) {
+        facts.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(facts.pid));
+        facts.exePath = proc::exePath(facts.pid);
+        facts.cmdline = proc::cmdline(facts.pid);
         if (const auto list = entries.entries())
             resolver.setEntries(*list, entries.defaultFileManagerId());
         return resolver.resolve(facts);
@@ -57,14 +45,9 @@ struct X11ActivationSource::Impl {
 };
 
 X11ActivationSource::X11ActivationSource(DesktopEntrySource& entries, QObject* parent)
-    : ActivationSource(parent), d(std::make_unique<Impl>(entries)) {
+    : ActivationSource(parent), d(std::make_unique<Impl>(entries, this)) {
     d->retry.setSingleShot(true);
     connect(&d->retry, &QTimer::timeout, this, &X11ActivationSource::connectToServer);
-    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
-        // Replies read while waiting can carry events along; handle them before sleeping.
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { drain(false); });
-    }
     connectToServer();
 }
 
@@ -87,8 +70,8 @@ void X11ActivationSource::connectToServer() {
         diag(QStringLiteral("activation: connected to the X server again"));
     }
     d->x->watchRoot();
-    d->notifier = std::make_unique<QSocketNotifier>(d->x->fd(), QSocketNotifier::Read);
-    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
+    d->notifier = std::make_unique<QSocketNotifier>(d->x->fd(), QSocketNotifier::Read, this);
+    connect(d->notifier.get(), &QSocketNotifier::activated, this, &X11ActivationSource::drain);
     d->lastWindow = 0;
     d->pendingWindow = 0;
 }
@@ -103,19 +86,34 @@ void X11ActivationSource::serverLost() {
     d->retry.start(d->backoff.next());
 }
 
-void X11ActivationSource::drain(bool readSocket) {
-    if (!d->x)
-        return;
-    while (auto event = d->x->nextEvent(readSocket)) {
-        if (event->activeWindowChanged)
+void X11ActivationSource::drain() {
+    // Every event waiting is read before a question is asked, so that a burst of changes of the
+    // active window costs one look at the window last made active. Answers read while waiting
+    // bring along the events sent meanwhile: the loop takes those too before sleeping again.
+    bool activeChanged = false;
+    bool pendingNamed = false;
+    while (d->x) {
+        while (auto event = d->x->nextEvent(true)) {
+            if (event->activeWindowChanged)
+                activeChanged = true;
+            else if (event->destroyed)
+                windowDestroyed(event->window);
+            else if (event->namingPropertyChanged && event->window == d->pendingWindow)
+                pendingNamed = true;
+        }
+        if (d->x->hasError()) {
+            serverLost();
+            return;
+        }
+        if (std::exchange(activeChanged, false))
             activeWindowChanged();
-        else if (event->destroyed)
-            windowDestroyed(event->window);
-        else if (event->namingPropertyChanged && event->window == d->pendingWindow)
+        else if (std::exchange(pendingNamed, false))
             pendingWindowNamed();
+        else
+            break;
     }
-    if (d->x->hasError())
-        serverLost();
+    if (d->x)
+        d->x->flush(); // changes of what is watched that no question took along
 }
 
 } // namespace vellora
@@ -134,37 +132,38 @@ void X11ActivationSource::activeWindowChanged() {
         frontChanged(std::nullopt); // no active window: no application
         return;
     }
-    if (d->x->windowPid(*window) == QCoreApplication::applicationPid()) {
-        ownWindowInFront(); // a popover or menu of this program: not an application switch
-        return;
-    }
-    // Watch it for its end: the server may hand its id to a later window.
-    d->x->watch(*window, false);
-    const auto facts = d->factsOf(*window);
+    // Watched before it is read: for its end, since the server may hand its id to a later
+    // window, and for its naming, so that a WM_CLASS set after the read is not missed.
+    d->x->watch(*window, true);
+    auto facts = d->x->describe(*window);
     if (!facts) {
         frontChanged(std::nullopt); // the window vanished
         return;
     }
-    if (Impl::named(*facts)) {
-        frontChanged(d->resolve(*facts));
+    if (facts->pid == QCoreApplication::applicationPid()) {
+        d->x->unwatch(*window);
+        ownWindowInFront(); // a popover or menu of this program: not an application switch
         return;
     }
-    // Not named yet: watch its properties too, then look again, since its WM_CLASS may have
-    // arrived between the first read and the watch. Until it names an application, none is in
-    // front.
+    if (Impl::named(*facts)) {
+        d->x->watch(*window, false); // its end is all that matters now
+        frontChanged(d->resolve(std::move(*facts)));
+        return;
+    }
+    // Not named yet: until it names an application, none is in front.
     d->pendingWindow = *window;
-    d->x->watch(*window, true);
     frontChanged(std::nullopt);
-    pendingWindowNamed();
 }
 
 void X11ActivationSource::pendingWindowNamed() {
-    const auto facts = d->factsOf(d->pendingWindow);
+    if (!d->pendingWindow)
+        return;
+    auto facts = d->x->describe(d->pendingWindow);
     if (!facts || !Impl::named(*facts))
         return;
     d->x->watch(d->pendingWindow, false);
     d->pendingWindow = 0;
-    frontChanged(d->resolve(*facts));
+    frontChanged(d->resolve(std::move(*facts)));
 }
 
 void X11ActivationSource::windowDestroyed(uint32_t window) {

@@ -11,7 +11,10 @@ class DesktopEntrySource;
 
 // Activations on an X11 desktop: watches _NET_ACTIVE_WINDOW on the root window over a
 // connection of its own, and names the active window's application through the desktop entries.
-// Losing the X server is said once; the connection is then retried with a growing delay.
+// An activation costs two round trips to the X server, each bounded; a burst of them is read as
+// the window last made active. Losing the X server is said once; the connection is then retried
+// with a growing delay. It may run on a thread of its own: its timers and socket notifier are
+// its children and move with it.
 class X11ActivationSource : public ActivationSource {
     Q_OBJECT
 
@@ -25,7 +28,7 @@ private:
     struct Impl;
     void connectToServer();
     void serverLost();
-    void drain(bool readSocket);
+    void drain();
     void activeWindowChanged();
     void pendingWindowNamed();
     void windowDestroyed(uint32_t window);

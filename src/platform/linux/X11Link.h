@@ -1,19 +1,20 @@
 #pragma once
 
+#include "ApplicationResolver.h"
+
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <utility>
 
 namespace vellora {
 
-// One connection to the X server for watching windows. Every reply is waited for at most a
-// second; a window that vanished reads as nothing, never as an error.
+// One connection to the X server for watching windows. Questions that do not depend on one
+// another are sent together and their answers collected after: reading the active window is one
+// round trip, everything that names a window one more. Each batch of answers is waited for at
+// most a second; a window that vanished reads as nothing, never as an error.
 class X11Link {
 public:
-    enum TextAtom { GtkApplicationId, KdeDesktopFile };
-
     struct Event {
         uint32_t window = 0;
         bool activeWindowChanged = false;   // _NET_ACTIVE_WINDOW changed on the root window
@@ -21,7 +22,7 @@ public:
         bool destroyed = false;             // window was destroyed
     };
 
-    // A connection to $DISPLAY, or nothing when there is no X server.
+    // A connection to $DISPLAY, or nothing when there is no X server or it does not answer.
     static std::unique_ptr<X11Link> open();
     ~X11Link();
     X11Link(const X11Link&) = delete;
@@ -32,19 +33,21 @@ public:
 
     void watchRoot();
     // Watches a window for its destruction and, with properties, for changes of its naming.
+    // Like unwatch, it is sent with the next question, or by flush.
     void watch(uint32_t window, bool properties);
     void unwatch(uint32_t window);
+    // Sends what is still waiting to be sent.
+    void flush();
 
     // The next event of interest; readSocket also takes what the server has sent meanwhile.
     std::optional<Event> nextEvent(bool readSocket);
 
     // The active window (0 for none), or nothing when it cannot be read.
     std::optional<uint32_t> activeWindow();
-    // WM_CLASS (instance, class): empty texts when unset, nothing when the window is gone.
-    std::optional<std::pair<QString, QString>> wmClass(uint32_t window);
-    std::optional<QString> textProperty(uint32_t window, TextAtom atom);
-    // The window's process: _NET_WM_PID, else the X resource extension; 0 when unknown.
-    qint64 windowPid(uint32_t window);
+    // What the window says of itself: WM_CLASS (empty texts when unset), the application ids,
+    // and its process (_NET_WM_PID, else the X resource extension's; 0 when unknown). The
+    // process facts of /proc are left to the caller. Nothing when the window is gone.
+    std::optional<WindowFacts> describe(uint32_t window);
 
 private:
     struct Impl;
