@@ -76,16 +76,13 @@ struct Harness : UiHarness {
     FeedServer server;
     Harness() { restart(); }
     void restart() {
+        const FeedRequest::Limits limits{std::chrono::milliseconds(400), 64 * 1024};
         updater = std::make_unique<Updater>(
-            Updater::Services{*store.defaults,
-                              answers,
-                              &answers,
-                              "1.10",
-                              [this] { return now; },
-                              {std::chrono::milliseconds(400), 64 * 1024}});
+            Updater::Services{*store.defaults, answers, &answers, "1.10", clock, limits});
         updater->setDelegate(&controller);
         updater->setFeedURL(server.url());
     }
+    std::function<QDateTime()> clock = [this] { return now; };
 };
 } // namespace
 
@@ -93,11 +90,8 @@ class TestUpdates : public QObject {
     Q_OBJECT
 
 private slots:
-    void versions_data() {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("order");
-        const QList<std::tuple<const char*, const char*, int>> rows = {
+    void versions() {
+        const QList<std::tuple<QString, QString, int>> rows = {
             {"1.10", "1.9", 1},      {"1.0", "1.0.0", 0},
             {"1.0.1", "1.0", 1},     {"1.0b2", "1.0", -1},
             {"1.0b2", "1.0b10", -1}, {"1.0.1", "1.0b1", 1},
@@ -105,14 +99,8 @@ private slots:
             {"007", "7", 0},         {"99999999999999999999", "99999999999999999998", 1},
             {"", "0.1", -1}};
         for (const auto& [a, b, order] : rows)
-            QTest::addRow("%s vs %s", a, b) << QString(a) << QString(b) << order;
-    }
-    void versions() {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, order);
-        QCOMPARE(compareVersions(a, b), order);
-        QCOMPARE(compareVersions(b, a), -order);
+            QVERIFY2(compareVersions(a, b) == order && compareVersions(b, a) == -order,
+                     qPrintable(a + " vs " + b));
     }
 
     // A check the user asks for: the lines written and the dialog, for feeds good and bad and
@@ -283,59 +271,51 @@ private slots:
 
     // About, answered by each button, from bundles with and without a version; and the real
     // dialog's buttons, in order, Return choosing Support.
-    void about_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("plistVersion"); // the CFBundleVersion element, if any
-        QTest::addColumn<QString>("support");
-        QTest::addColumn<bool>("opens");
-        QTest::addColumn<QString>("said");
-        const QString page = "https://vellora.app/contact.html", v = "<string>1.3</string>";
-        QTest::newRow("Support") << 1000 << v << page << true << "url successfully opened";
-        QTest::newRow("Support, not opened") << 1000 << v << page << false << "";
-        QTest::newRow("Support, no url")
-            << 1000 << v << "https://bad host/contact.html" << true << "invalid url";
-        QTest::newRow("Acknowledgements") << 1001 << v << page << true << "Second button";
-        QTest::newRow("OK, no version") << 1002 << "" << page << true << "";
-        QTest::newRow("OK, version not text")
-            << 1002 << "<integer>13</integer>" << page << true << "";
-    }
     void about() {
-        QFETCH(int, answer);
-        QFETCH(QString, plistVersion);
-        QFETCH(QString, support);
-        QFETCH(bool, opens);
-        QFETCH(QString, said);
-        QTemporaryDir dir;
-        const QString app = dir.filePath("Vellora.app/Contents/");
-        QDir().mkpath(app + "MacOS"), QDir().mkpath(app + "Resources");
-        const QString pdf = QFileInfo(app + "Resources/Acknowledgments.pdf").absoluteFilePath();
-        QFile plist(app + "Info.plist");
-        QVERIFY(plist.open(QFile::WriteOnly) && QFile(pdf).open(QFile::WriteOnly));
-        plist.write("<plist><dict><key>CFBundleName</key><string>Vellora</string><key>"
-                    "CFBundleVersion</key>" +
-                    plistVersion.toUtf8() + "</dict></plist>");
-        plist.close();
-        NotificationCenter center;
-        int closed = 0;
-        QObject observer;
-        center.addObserver(notification::kClosePop, &observer, [&] { ++closed; });
-        Answers answers;
-        answers.answer = answer, answers.opens = opens;
-        About about(
-            {center, answers, &answers, Bundle::containing(app + "MacOS/Vellora"), support});
-        DiagnosticCapture capture;
-        about.dialogOKCancel2();
-        QCOMPARE(closed, 1);
-        const AlertSpec& shown = answers.shown.value(0);
-        QCOMPARE(shown.buttons, (QStringList{"Support", "Acknowledgements", "OK"}));
-        QCOMPARE(shown.informativeText.split('\n'),
-                 (QStringList{"Vellora", plistVersion.startsWith("<s") ? "1.3" : "",
-                              About::kLegalNotice}));
-        QCOMPARE(capture.lines, said.isEmpty() ? QStringList() : QStringList{said});
-        QCOMPARE(answers.urls, answer == 1000 && !said.contains("invalid")
-                                   ? QList<QUrl>{QUrl(support)}
-                                   : QList<QUrl>{});
-        QCOMPARE(answers.documents, answer == 1001 ? QStringList{pdf} : QStringList{});
+        const QString page = "https://vellora.app/contact.html", v = "<string>1.3</string>";
+        // Answer, the CFBundleVersion element, the support page, whether it opens, what is said.
+        const QList<std::tuple<int, QString, QString, bool, QString>> rows{
+            {1000, v, page, true, "url successfully opened"},
+            {1000, v, page, false, ""},
+            {1000, v, "https://bad host/contact.html", true, "invalid url"},
+            {1001, v, page, true, "Second button"},
+            {1002, "", page, true, ""},
+            {1002, "<integer>13</integer>", page, true, ""}};
+        for (const auto& [answer, plistVersion, support, opens, said] : rows) {
+            auto tag =
+                qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), qPrintable(said)); });
+            QTemporaryDir dir;
+            const QString app = dir.filePath("Vellora.app/Contents/");
+            QDir().mkpath(app + "MacOS"), QDir().mkpath(app + "Resources");
+            const QString pdf = QFileInfo(app + "Resources/Acknowledgments.pdf").absoluteFilePath();
+            QFile plist(app + "Info.plist");
+            QVERIFY(plist.open(QFile::WriteOnly) && QFile(pdf).open(QFile::WriteOnly));
+            plist.write("<plist><dict><key>CFBundleName</key><string>Vellora</string><key>"
+                        "CFBundleVersion</key>" +
+                        plistVersion.toUtf8() + "</dict></plist>");
+            plist.close();
+            NotificationCenter center;
+            int closed = 0;
+            QObject observer;
+            center.addObserver(notification::kClosePop, &observer, [&] { ++closed; });
+            Answers answers;
+            answers.answer = answer, answers.opens = opens;
+            About about(
+                {center, answers, &answers, Bundle::containing(app + "MacOS/Vellora"), support});
+            DiagnosticCapture capture;
+            about.dialogOKCancel2();
+            QCOMPARE(closed, 1);
+            const AlertSpec& shown = answers.shown.value(0);
+            QCOMPARE(shown.buttons, (QStringList{"Support", "Acknowledgements", "OK"}));
+            QCOMPARE(shown.informativeText.split('\n'),
+                     (QStringList{"Vellora", plistVersion.startsWith("<s") ? "1.3" : "",
+                                  About::kLegalNotice}));
+            QCOMPARE(capture.lines, said.isEmpty() ? QStringList() : QStringList{said});
+            QCOMPARE(answers.urls, answer == 1000 && !said.contains("invalid")
+                                       ? QList<QUrl>{QUrl(support)}
+                                       : QList<QUrl>{});
+            QCOMPARE(answers.documents, answer == 1001 ? QStringList{pdf} : QStringList{});
+        }
     }
     void aboutDialog() {
         for (const auto key : {Qt::Key_Return, Qt::Key_Escape}) {
