@@ -28,6 +28,20 @@ QString storedText(const QString& path, const QString& key) {
     }
     return {};
 }
+
+// The text as one plain line for standard output: control characters and line separators are
+// shown as escapes, so a name can neither break the line nor drive the terminal.
+QString oneLine(const QString& text) {
+    QString line;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            line += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
 } // namespace
 
 AppVolumeTable::AppVolumeTable(UserDefaults& defaults) : defaults_(defaults) {}
@@ -47,6 +61,16 @@ std::optional<QStringList> AppVolumeTable::decode(const QVariant& stored) {
     switch (stored.typeId()) {
     case QMetaType::QStringList:
         return stored.toStringList();
+    case QMetaType::QVariantList: {
+        // The file's form of a list holding a text with a NUL character ("@String(\0…)").
+        QStringList list;
+        for (const QVariant& v : stored.toList()) {
+            if (v.typeId() != QMetaType::QString)
+                return std::nullopt;
+            list << v.toString();
+        }
+        return list;
+    }
     case QMetaType::QString:
         break;
     default:
@@ -103,7 +127,7 @@ void AppVolumeTable::keepUnreadableValue() {
 
 QString AppVolumeTable::putEntry(const QString& level, const QString& name) {
     const QString entry = composeEntry(level, name);
-    diag(entry);
+    diag(oneLine(entry));
     QStringList list;
     if (const auto table = loadTable()) {
         list = *table;
@@ -158,8 +182,12 @@ QString AppVolumeTable::entryName(const QString& entry) {
 
 QString AppVolumeTable::titleKey(const QString& title) {
     QString key = title;
-    key.remove(kBlueMarker);
-    key.remove(kRedMarker);
+    // Removing one marker can join the halves of another around it (text read back from a
+    // damaged file may hold halves alone), so go on until none is left.
+    while (key.contains(kBlueMarker) || key.contains(kRedMarker)) {
+        key.remove(kBlueMarker);
+        key.remove(kRedMarker);
+    }
     return key;
 }
 
@@ -170,13 +198,18 @@ bool AppVolumeTable::sameName(const QString& a, const QString& b) {
 }
 
 std::optional<int> parseLevel(const QString& text, int max) {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty() || digits.size() > 9)
+    QStringView digits = QStringView(text).trimmed();
+    if (digits.isEmpty())
         return std::nullopt;
     for (const QChar c : digits) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
     }
+    // Leading zeros change nothing, however many there are ("0000000050" is 50).
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.mid(1);
+    if (digits.size() > 9)
+        return std::nullopt;
     const int value = digits.toInt();
     if (value > max)
         return std::nullopt;

@@ -113,6 +113,8 @@ QString Appcast::brief(const QString& text, qsizetype longest) {
     const QString line = text.simplified();
     if (line.size() <= longest)
         return line;
+    if (longest < 2) // no room for a character and the ellipsis
+        return longest < 1 ? QString() : QString(QChar(0x2026));
     const qsizetype cut = line.at(longest - 2).isHighSurrogate() ? longest - 2 : longest - 1;
     return line.left(cut) + QChar(0x2026);
 }

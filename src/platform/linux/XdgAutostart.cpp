@@ -11,10 +11,23 @@ namespace vellora {
 
 namespace {
 
-// A name usable as a file name in the autostart folder: no separators, no hidden files.
+// A name usable as a file name in the autostart folder: no separators, no hidden files, no
+// control characters (a line break at the end too: "$" would let one through).
 bool isPlainName(const QString& name) {
-    static const QRegularExpression plain(QStringLiteral("^[^/\\x00-\\x1f.][^/\\x00-\\x1f]*$"));
+    static const QRegularExpression plain(QStringLiteral("^[^/\\x00-\\x1f.][^/\\x00-\\x1f]*\\z"));
     return plain.match(name).hasMatch() && name.size() <= 200;
+}
+
+// A string value as desktop entries write it: backslashes doubled, and white space in front
+// (which readers skip) escaped.
+QString stringValue(const QString& text) {
+    QString value = text;
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    if (value.startsWith(QLatin1Char(' ')))
+        value.replace(0, 1, QStringLiteral("\\s"));
+    else if (value.startsWith(QLatin1Char('\t')))
+        value.replace(0, 1, QStringLiteral("\\t"));
+    return value;
 }
 
 QString entryPath(const QString& fileName) {
@@ -73,7 +86,7 @@ bool autostart::writeEntry(const QString& fileName, const QString& name, const Q
         return false;
     const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n"
                                         "NoDisplay=true\nX-GNOME-Autostart-enabled=true\n")
-                             .arg(name, execValue(program));
+                             .arg(stringValue(name), execValue(program));
     file.write(text.toUtf8());
     return file.commit();
 }
