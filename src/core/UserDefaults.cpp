@@ -2,17 +2,120 @@
 
 #include "Diagnostics.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <map>
 
 namespace vellora {
+
+// QSettings shares one reading of a file between all its objects in the process, so what is known
+// about the file, what was said about it and the changes that could not be saved are shared too.
+struct UserDefaults::FileState {
+    QMutex writing;          // one write, with its checks of the file, at a time
+    mutable QMutex mutex;    // guards the fields below
+    bool cannotSave = false; // said once; from then on changes stay in memory
+    qint64 wholeSize = -1;   // the file as last found readable in full, or as last written here
+    QDateTime wholeTime;
+    QMap<QString, QVariant> unsaved; // changes kept in memory; an invalid value stands for removed
+
+    bool savingStopped() const {
+        const QMutexLocker lock(&mutex);
+        return cannotSave;
+    }
+    // Stops saving for this run and says why, unless that was said already.
+    void stopSaving(const QString& line) {
+        const QMutexLocker lock(&mutex);
+        if (!std::exchange(cannotSave, true))
+            diag(line);
+    }
+    std::optional<QVariant> unsavedValue(const QString& key) const {
+        const QMutexLocker lock(&mutex);
+        const auto it = unsaved.constFind(key);
+        return it == unsaved.cend() ? std::nullopt : std::optional<QVariant>(*it);
+    }
+};
+
+namespace {
+
+std::shared_ptr<UserDefaults::FileState> stateFor(const QString& path) {
+    static QBasicMutex lock;
+    static std::map<QString, std::weak_ptr<UserDefaults::FileState>> states;
+    const QMutexLocker locker(&lock);
+    std::erase_if(states, [](const auto& entry) { return entry.second.expired(); });
+    auto& slot = states[path];
+    auto state = slot.lock();
+    if (!state) {
+        state = std::make_shared<UserDefaults::FileState>();
+        slot = state;
+    }
+    return state;
+}
+
+enum class Readable { Whole, Partly, Not };
+
+// How much of the file at path QSettings reads: all of it (or there is no file), only part of it
+// (the next write would drop or change the rest), or nothing at all (why says what stops it).
+Readable readable(const QString& path, QString* why) {
+    QFile file(path);
+    if (!file.exists()) // a symlink to a file yet to be made (dotfiles) is followed when writing
+        return Readable::Whole;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return Readable::Not;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *why = file.errorString();
+        return Readable::Not;
+    }
+    if (bytes.isEmpty())
+        return Readable::Whole;
+    // Text that is not UTF-8 reads as replacement characters and would be written back so.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(bytes); // decoding happens here, on conversion
+    if (utf8.hasError())
+        return Readable::Partly;
+    // Read a private copy: an object on the file itself would share the reading already made.
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+        return Readable::Partly; // cannot tell: keep the original to be safe
+    const QSettings parsed(copy.fileName(), QSettings::IniFormat);
+    const QStringList keys = parsed.allKeys(); // sections are parsed, and errors found, only now
+    if (parsed.status() != QSettings::NoError)
+        return Readable::Partly; // lines it skipped, or a damaged section header
+    // A value it cannot represent would be written back as "@Invalid()".
+    return std::all_of(keys.cbegin(), keys.cend(),
+                       [&](const QString& key) { return parsed.value(key).isValid(); })
+               ? Readable::Whole
+               : Readable::Partly;
+}
+
+} // namespace
 
 UserDefaults::UserDefaults()
     : UserDefaults(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                    QStringLiteral("/Vellora/Vellora.conf")) {}
 
 UserDefaults::UserDefaults(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
+    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
+      state_(stateFor(settings_->fileName())) {
+    // A file that is there but cannot be read (no permission, a folder in its place) is never
+    // replaced: what it holds may still be the user's.
+    QString why;
+    if (settings_->status() == QSettings::AccessError &&
+        readable(this->filePath(), &why) == Readable::Not)
+        state_->stopSaving(QStringLiteral("settings: cannot read %1 (%2); going on without the "
+                                          "stored settings, and changes will not be saved")
+                               .arg(this->filePath(), why));
+}
 
 UserDefaults::~UserDefaults() = default;
 
@@ -21,11 +124,13 @@ QString UserDefaults::filePath() const {
 }
 
 bool UserDefaults::contains(const QString& key) const {
+    if (const auto unsaved = state_->unsavedValue(key))
+        return unsaved->isValid();
     return settings_->contains(key);
 }
 
 bool UserDefaults::boolValue(const QString& key) const {
-    const QVariant v = settings_->value(key);
+    const QVariant v = value(key);
     if (v.typeId() == QMetaType::Bool)
         return v.toBool();
     // The INI store keeps Booleans as the words true and false; nothing else counts as true.
@@ -33,8 +138,7 @@ bool UserDefaults::boolValue(const QString& key) const {
 }
 
 void UserDefaults::setBool(const QString& key, bool value) {
-    settings_->setValue(key, value);
-    commit();
+    write(key, QVariant(value));
 }
 
 bool UserDefaults::ensureBool(const QString& key) {
@@ -44,27 +148,81 @@ bool UserDefaults::ensureBool(const QString& key) {
 }
 
 QVariant UserDefaults::value(const QString& key) const {
+    if (const auto unsaved = state_->unsavedValue(key))
+        return *unsaved;
     return settings_->value(key);
 }
 
 void UserDefaults::setValue(const QString& key, const QVariant& value) {
-    settings_->setValue(key, value);
-    commit();
+    write(key, value);
 }
 
 void UserDefaults::remove(const QString& key) {
-    settings_->remove(key);
-    commit();
+    write(key, std::nullopt);
 }
 
 void UserDefaults::reload() const {
-    settings_->sync();
+    // Once saving has stopped, a sync would only try again to write what was refused.
+    if (!state_->savingStopped())
+        settings_->sync();
 }
 
-void UserDefaults::commit() {
-    settings_->sync();
-    if (settings_->status() != QSettings::NoError)
-        diag(QStringLiteral("settings: could not write %1").arg(settings_->fileName()));
+void UserDefaults::write(const QString& key, const std::optional<QVariant>& value) {
+    const QMutexLocker writing(&state_->writing);
+    if (!state_->savingStopped() && mayReplaceFile()) {
+        // A fresh object, so that its status tells about this write alone.
+        QSettings writer(filePath(), QSettings::IniFormat);
+        value ? writer.setValue(key, *value) : writer.remove(key);
+        writer.sync();
+        if (writer.status() != QSettings::AccessError) {
+            const QFileInfo written(filePath());
+            const QMutexLocker lock(&state_->mutex);
+            state_->wholeSize = written.size();
+            state_->wholeTime = written.lastModified();
+            return;
+        }
+        state_->stopSaving(QStringLiteral("settings: cannot save to %1; changes are kept until "
+                                          "Vellora quits")
+                               .arg(filePath()));
+    }
+    const QMutexLocker lock(&state_->mutex);
+    state_->unsaved.insert(key, value.value_or(QVariant()));
+}
+
+bool UserDefaults::mayReplaceFile() {
+    const QString path = filePath();
+    const QFileInfo now(path);
+    {
+        const QMutexLocker lock(&state_->mutex);
+        if (now.size() == state_->wholeSize && now.lastModified() == state_->wholeTime)
+            return true; // unchanged since it was last found whole
+    }
+    QString why;
+    switch (readable(path, &why)) {
+    case Readable::Whole:
+        return true;
+    case Readable::Not:
+        state_->stopSaving(
+            QStringLiteral("settings: cannot read %1 (%2); changes will not be saved")
+                .arg(path, why));
+        return false;
+    case Readable::Partly:
+        break;
+    }
+    // Never overwrite an earlier copy: take the first free name beside the file.
+    QString copy = path + QStringLiteral(".unreadable");
+    for (int n = 2; QFileInfo(copy).exists() || QFileInfo(copy).isSymLink(); ++n)
+        copy = path + QStringLiteral(".unreadable.") + QString::number(n);
+    if (!QFile::copy(path, copy)) {
+        state_->stopSaving(QStringLiteral("settings: could not read all of %1, nor keep a copy of "
+                                          "it; changes will not be saved")
+                               .arg(path));
+        return false;
+    }
+    diag(QStringLiteral("settings: could not read all of %1; kept the original as %2 and went on "
+                        "with what could be read")
+             .arg(path, copy));
+    return true;
 }
 
 } // namespace vellora

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -10,6 +11,10 @@ namespace vellora {
 
 // The program's stored settings: the application table and four Boolean options.
 // Every write is followed by a sync, so another process (or a later start) sees it at once.
+// Several instances may use one file, each from its own thread: they see one another's changes.
+// A file that cannot be read in full is copied aside ("Vellora.conf.unreadable", then ".2" ...)
+// before it is first replaced; a file that cannot be read or written at all is never replaced:
+// changes then live in memory for this run. Each of these is said once on standard output.
 class UserDefaults {
 public:
     static inline const QString kApps = QStringLiteral("Apps");
@@ -42,10 +47,18 @@ public:
     // Re-reads the file so that changes made by another process are seen.
     void reload() const;
 
+    // What every instance on one file shares (defined with the code).
+    struct FileState;
+
 private:
-    void commit();
+    // Stores value under key (nothing: removes key), or keeps it in memory when it cannot be saved.
+    void write(const QString& key, const std::optional<QVariant>& value);
+    // Before the file is replaced: false when that must not happen (a copy of a file that could
+    // not be read in full could not be kept, or the file cannot be read at all).
+    bool mayReplaceFile();
 
     std::unique_ptr<QSettings> settings_;
+    std::shared_ptr<FileState> state_; // shared by every instance on the same file
 };
 
 } // namespace vellora

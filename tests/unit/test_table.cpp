@@ -1,9 +1,13 @@
 // The application table: its stored form in a real settings file, entries, order, the level rule.
 #include "core/AppVolumeTable.h"
 #include "core/Diagnostics.h"
+#include "core/MusicPlayerCheck.h"
+#include "core/VolumeSwitch.h"
+#include "support/Fakes.h"
 #include "support/TempDefaults.h"
 
 #include <QtTest>
+#include <unistd.h>
 
 using namespace vellora;
 using Apps = AppVolumeTable;
@@ -54,8 +58,8 @@ private slots:
             QCOMPARE(reread(store), Table(kept + QStringList{"3/*/*/*/*/Q"}));
             QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("Apps=\"["));
             QCOMPARE(store.onDisk(key), aside);
-            QCOMPARE(out.lines.removeIf([&](auto& l) { return l.contains(key); }),
-                     aside.isValid() ? 1 : 0);
+            QCOMPARE(out.lines.removeIf([&](auto& l) { return l.contains(".unreadable"); }),
+                     int(aside.isValid()) + int(line.contains("@Variant"))); // and the whole file
             QCOMPARE(out.lines.join(' '), "tap 5/*/*/*/*/Q 1/*/*/*/*/P 3/*/*/*/*/Q tap já tem");
             store.writeRaw("Apps", "[[[");
             apps.resetAll(); // a second unreadable value is kept beside the first copy
@@ -67,6 +71,51 @@ private slots:
                 apps.saveTable(list);
                 QCOMPARE(reread(store), Table(list));
             }
+        }
+    }
+
+    // Damaged (odd rows via a symlink) or unsavable: two instances read what they can, say so once.
+    void damagedOrUnsavableFile() {
+        const QByteArray a = "Apps=, 30/*/*/*/*/A\n";
+        const QByteArrayList bad{a + "stray\n", "[General\n" + a, a + "\xff\xfe=1\n",
+                                 a + QByteArray::fromHex("7f454c4600ff0a3d").repeated(1 << 18)};
+        for (int row = 0; row < 8; ++row) { // 4 folder, 5 under a file, 6 mode 000, 7 read-only
+            if (row >= 6 && geteuid() == 0)
+                QSKIP("rows 6 and 7 (the others ran): root may read and write regardless");
+            auto at = qScopeGuard(
+                [&] { QVERIFY2(!QTest::currentTestFailed(), QByteArray::number(row)); });
+            QTemporaryDir dir;
+            const QString top = dir.filePath("Vellora.conf");
+            const QString real = row < 4 && row % 2 ? dir.filePath("dotfiles") : top;
+            const auto put = [&](const QByteArray& b) {
+                QFile file(real);
+                return file.open(QIODevice::WriteOnly) && file.write(b) == b.size();
+            };
+            const auto kept = [&](const char* suffix) {
+                QFile file(top + suffix);
+                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            };
+            QVERIFY(row == 4 ? QDir(dir.path()).mkdir("Vellora.conf") : put(bad.value(row, a)));
+            QVERIFY(real == top || QFile::link(real, top));
+            QVERIFY(row < 6 || QFile::setPermissions(row == 6 ? top : dir.path(),
+                                                     QFile::Permissions(row == 7 ? 0x5000 : 0)));
+            DiagnosticCapture out;
+            UserDefaults first(row == 5 ? top + "/Vellora.conf" : top), second(first.filePath());
+            QCOMPARE(Apps(second).loadTable(),
+                     row < 4 || row == 7 ? Table({"", "30/*/*/*/*/A"}) : Table());
+            Apps(first).putEntry("30", "X");
+            second.setBool(UserDefaults::kHide, true);
+            QVERIFY(Apps(second).loadTable().value_or(QStringList()).contains("30/*/*/*/*/X"));
+            if (row < 4) {
+                QVERIFY(kept("").contains("A, 30/*/*/*/*/X") &&
+                        QFileInfo(top).isSymLink() == (real != top));
+                QVERIFY(put("stray\n")); // damaged again by someone else
+                first.remove(UserDefaults::kHide);
+                QCOMPARE(kept(".unreadable.2") + kept(".unreadable"),
+                         "stray\n" + bad.value(row, a));
+            }
+            QCOMPARE(out.lines.filter("settings:").size(), row < 4 ? 2 : 1);
+            QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7000)));
         }
     }
 
@@ -84,12 +133,40 @@ private slots:
             found << Apps::findEntry(list, Apps::titleKey(title)).value_or(-1);
         QCOMPARE(found, (QList<qsizetype>{0, -1, 1, 3, 2}));
         QList<int> levels; // within 100, then within 150
-        for (const char* text : {"35\n", " 007\t", "100", "101", "151"})
+        for (const char* text : {"35\n", " 007\t", "100", "101", "151", "00000000050"})
             levels << parseLevel(text).value_or(-1) << parseLevel(text, 150).value_or(-1);
-        QCOMPARE(levels, (QList<int>{35, 35, 7, 7, 100, 100, -1, 101, -1, -1}));
+        QCOMPARE(levels, (QList<int>{35, 35, 7, 7, 100, 100, -1, 101, -1, -1, 50, 50}));
         for (const char* bad : {"-1", "+5", "5.0", "1e2", "", " \n", "5\n0", "\u0665\u0660",
                                 "99999999999999999999", "50 & do shell script \"touch /tmp/x\""})
             QCOMPARE(parseLevel(QString::fromUtf8(bad), 1000), std::nullopt);
+    }
+
+    // 10,000 entries, names with separator pieces, markers, control characters, a NUL; levels
+    // not whole numbers: it reads back whole, the switch finds the last entry, one line each.
+    void hostileTables() {
+        const QStringList names{"\x1b[2J\a", QChar(0) + QString("\n"), "/*/*/*/*", "*/*", "\u2028"};
+        QStringList table{""};
+        for (int k = 0; k < 10000; ++k)
+            table << QStringList{"5e1", "50; rm", "\uFF15", "-1"}.at(k % 4) + Apps::kSeparator +
+                         names.at(k % 5) + QString::number(k);
+        TempDefaults store;
+        Apps apps(*store.defaults);
+        apps.saveTable(table << "0000000060" + Apps::kSeparator + "last");
+        QCOMPARE(reread(store), Table(table));
+        FakeVolumeControl control;
+        MusicPlayerCheck check(*store.defaults, nullptr);
+        VolumeSwitch volumeSwitch(apps, control, check);
+        DiagnosticCapture out;
+        for (const char* name : {"last", ""}) // nothing captured: the first volume goes back
+            volumeSwitch.setPreviousApplication(RunningApplication{QString(name), {}, 1});
+        QCOMPARE(control.sets, (QList<int>{60, 10}));
+        for (const QString& name : names) {
+            apps.putEntry("40", name); // goes last, where it is found
+            QCOMPARE(Apps::findEntry(reread(store).value_or(QStringList()), name), table.size());
+            apps.removeEntry(name);
+        }
+        QCOMPARE(reread(store), Table(table));
+        QCOMPARE(out.lines.filter(QRegularExpression("[\\x00-\\x1f\\x{2028}]")), QStringList());
     }
 };
 
