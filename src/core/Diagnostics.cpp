@@ -35,11 +35,14 @@ void systemLog(const QString& line) {
     std::fprintf(stderr, "%s\n", bytes.constData());
 }
 
+// Worker threads may be writing a line as a capture begins or ends.
 DiagnosticCapture::DiagnosticCapture() {
+    const QMutexLocker lock(&lineLock);
     activeCapture = this;
 }
 
 DiagnosticCapture::~DiagnosticCapture() {
+    const QMutexLocker lock(&lineLock);
     if (activeCapture == this)
         activeCapture = nullptr;
 }

@@ -54,7 +54,9 @@ void SwitchWorker::outputChanged() {
 }
 
 void SwitchWorker::serverReturned() {
-    switch_.replay();
+    // The default output may have changed while the server was away, and no announcement of it
+    // came: the output the captured volume belongs to is checked, then the switch runs again.
+    switch_.outputChanged();
     emit switched();
 }
 

@@ -13,15 +13,18 @@ VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicP
 void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication>& application) {
     atualApp_ = application;
     activated_ = true;
+    leaveMovedOutput();
 
     // Capture only while no per-application level is in force, so the restore puts back the
     // volume from before the first change of a chain of configured applications. A captured
     // volume belongs to the output it was read from.
+    bool captured = false;
     if (!mudou_) {
         const QString output = control_.currentOutput();
-        if (auto captured = control_.readOutputVolume()) {
-            volume_ = std::move(*captured);
+        if (auto text = control_.readOutputVolume()) {
+            volume_ = std::move(*text);
             volumeOutput_ = output;
+            captured = true;
         }
     }
 
@@ -35,8 +38,10 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
 
     for (const QString& entry : *table) {
         if (matches(entry)) {
-            // A level the audio server did not take leaves nothing to restore later.
-            if (applyLevel(AppVolumeTable::entryLevel(entry), 100) != Applied::Failed)
+            // A level that never reached the audio server leaves nothing to restore later. One
+            // sent to a server that did not answer in time (a stalled one) may still land: with
+            // the volume before it just captured, it counts, so the restore is not lost.
+            if (applyLevel(AppVolumeTable::entryLevel(entry), 100) != Applied::Failed || captured)
                 mudou_ = true;
             return;
         }
@@ -51,13 +56,20 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
 }
 
 void VolumeSwitch::outputChanged() {
-    if (mudou_ && volumeOutput_ != control_.currentOutput()) {
-        // Whether or not the output left behind is still there to take it, the new one starts
-        // free: its own volume is captured before a level is applied to it.
-        applyLevel(volume_, control_.maxPercent(), volumeOutput_);
-        mudou_ = false;
-    }
-    replay();
+    replay(); // the switch itself sees that the output moved
+}
+
+void VolumeSwitch::leaveMovedOutput() {
+    // Looked at by every switch, not only when the move is announced: a switch may run between
+    // the move and its announcement, and must not set a level on the new output before its own
+    // volume is captured. An unknown output (the server away) is no move.
+    const QString now = control_.currentOutput();
+    if (!mudou_ || now.isEmpty() || now == volumeOutput_)
+        return;
+    // Whether or not the output left behind is still there to take it, the new one starts
+    // free: its own volume is captured before a level is applied to it.
+    applyLevel(volume_, control_.maxPercent(), volumeOutput_);
+    mudou_ = false;
 }
 
 void VolumeSwitch::replay() {

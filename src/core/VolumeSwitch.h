@@ -20,8 +20,9 @@ public:
 
     // Runs the switch for one activation; nothing when the activated application is unknown.
     void setPreviousApplication(const std::optional<RunningApplication>& application);
-    // The current output changed (headphones plugged in): the one left behind gets back the
-    // volume captured from it, and the application in front starts afresh on the new one.
+    // The current output may have changed (headphones plugged in, or while the audio server was
+    // away): the one left behind gets back the volume captured from it, and the application in
+    // front starts afresh on the new one. Either way the switch runs again for it.
     void outputChanged();
     // Runs the switch again for the application in front (the audio server is back, and what
     // was asked while it was away did not happen).
@@ -33,6 +34,9 @@ public:
     bool tunes() const { return tunes_; }
 
 private:
+    // The output the level in force was set on is no longer the current one: put back the volume
+    // captured from it and go free.
+    void leaveMovedOutput();
     bool matches(const QString& entry) const;
     // Applies a level text only when it names a whole number from 0 to max: set, refused (and
     // said), or failed because the audio server did not take it.

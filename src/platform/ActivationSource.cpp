@@ -37,6 +37,14 @@ void ActivationSource::ownWindowInFront() {
     settle_.stop();
 }
 
+void ActivationSource::frontReturned(const std::optional<RunningApplication>& application) {
+    if (!application)
+        return;
+    settle_.stop();
+    known_ = false; // not a repeat
+    report(application);
+}
+
 void ActivationSource::report(const std::optional<RunningApplication>& application) {
     const QString id = identity(application);
     if (known_ && id == current_)

@@ -37,6 +37,9 @@ protected:
     void frontChanged(const std::optional<RunningApplication>& application);
     // One of this program's own windows is in front: the application the user works in stays.
     void ownWindowInFront();
+    // The application in front left and came back before the backend could look: reported
+    // again, as the switch back it was.
+    void frontReturned(const std::optional<RunningApplication>& application);
 
 private:
     // Which application this is: its desktop entry, else its process, else its name.

@@ -41,7 +41,8 @@ private slots:
     // No server at start, then two restarts: each loss is said and signalled once, calls fail
     // at once meanwhile and never end the program, and the connection comes back by itself.
     // Then a stall: a read answers from what the server last announced, a set waits its bound
-    // only, and it is no loss.
+    // only, and it is no loss; a control started during it counts the server away until it
+    // answers, and then says it is back, so that what was asked meanwhile is done again.
     void serverAwayStalledAndBack() {
         QVERIFY(desktop::session("pulse-stop"));
         DiagnosticCapture out;
@@ -69,7 +70,12 @@ private slots:
         auto resume = qScopeGuard([server] { ::kill(server, SIGCONT); });
         QCOMPARE(control.readOutputVolume().value_or("none"), "23"); // known, not asked for
         QVERIFY(!control.setOutputVolume(30));
+        int returns = 0;
+        PulseVolumeControl late;
+        late.setEvents({{}, [&] { ++returns; }});
+        QVERIFY(!late.isConnected());
         ::kill(server, SIGCONT);
+        QTRY_COMPARE(returns, 1);
         QVERIFY(control.setOutputVolume(45));
         QCOMPARE(control.readOutputVolume().value_or("none"), "45");
         QCOMPARE(changes.size(), 6);

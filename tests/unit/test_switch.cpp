@@ -12,13 +12,12 @@
 
 using namespace vellora;
 
-// Name, read answers in turn (null: none), steps, then reads, levels set, the volume captured
-// last ("*": a level in force), refusals. Steps activate a name ("-": no application, "?": no
-// name), toggle a playing player ("!"), reset the table ("~") or take the server away and back
-// ("#": nothing is read or set meanwhile; once back, what the application in front calls for
-// happens), or move to another output (">": the one left gets its captured volume back, shown
-// negated). The control takes up to 153 % (a boosted sink): a capture goes back within that, a
-// table level within 100, other text never.
+// Name, read answers in turn (null: none), steps (through the worker and the control's own
+// news, as in the program), then reads, levels set, the volume captured last ("*": in force),
+// refusals. Steps activate a name ("-": none, "?": no name), toggle a playing player ("!"), reset
+// the table ("~"), take the server away and back ("#": then the front one gets its due), or move
+// the output (">", news once the server is there; ">C": C comes first): the one left gets its
+// capture back, negated. Up to 153 % goes back from a capture, 100 from a table, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {
@@ -35,6 +34,8 @@ private slots:
             {"reset all while in force", {"2"}, "B|~|A|C", 1, {50}, "2*", 0},
             {"server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 4, {50, 4, 50, 5}, "5", 0},
             {"output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70", 0},
+            {"moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6", 0},
+            {"moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6", 0},
             {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
         for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
             auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), name); });
@@ -46,8 +47,8 @@ private slots:
             control.captures = captures;
             control.max = 153;
             FakeMusicPlayers players;
-            MusicPlayerCheck check(*store.defaults, &players);
-            VolumeSwitch volumeSwitch(apps, control, check);
+            SwitchWorker worker(*store.defaults, control, &players); // this thread: at once
+            const VolumeSwitch& volumeSwitch = worker.volumeSwitch();
             DiagnosticCapture out;
             for (const QString& step : steps.split(u'|')) {
                 if (step == "~")
@@ -55,16 +56,19 @@ private slots:
                 else if (step == "#") {
                     control.away = !control.away;
                     if (!control.away)
-                        volumeSwitch.replay(); // back: what was asked meanwhile happens
-                } else if (step == ">")
-                    control.output = control.output == "speakers" ? "headphones" : "speakers",
-                    volumeSwitch.outputChanged();
-                else if (step == "!")
+                        control.events.reconnected();
+                } else if (step.startsWith(u'>')) {
+                    control.output = control.output == "speakers" ? "headphones" : "speakers";
+                    if (step.size() > 1)
+                        worker.post(RunningApplication{step.mid(1), {}, 42});
+                    if (!control.away)
+                        control.events.outputChanged();
+                } else if (step == "!")
                     players.players["player"] = !players.players.value("player");
                 else if (step == "-")
-                    volumeSwitch.setPreviousApplication(std::nullopt);
+                    worker.post(std::nullopt);
                 else // "?": an application without a name
-                    volumeSwitch.setPreviousApplication(RunningApplication{
+                    worker.post(RunningApplication{
                         step == "?" ? std::nullopt : std::optional(step), {}, 42});
             }
             QCOMPARE(std::pair(control.reads, control.sets), std::pair(reads, sets));

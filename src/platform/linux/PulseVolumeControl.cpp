@@ -100,9 +100,7 @@ struct PulseVolumeControl::Impl {
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
             d->backoff.reset();
-            d->watch();
-            d->report(true);
-            pa_threaded_mainloop_signal(d->loop, 0);
+            d->watch(); // the connection counts once the default sink is known
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
@@ -129,19 +127,31 @@ struct PulseVolumeControl::Impl {
             pa_operation_unref(op);
     }
 
-    void refreshSink() {
+    // Whether the default sink was asked for (there is one).
+    bool refreshSink() {
         if (sinkName.isEmpty())
-            return;
+            return false;
         const QByteArray name = sinkName.toUtf8();
-        if (pa_operation* op = pa_context_get_sink_info_by_name(context, name.constData(),
-                                                                &Impl::onDefaultSink, this))
+        pa_operation* op =
+            pa_context_get_sink_info_by_name(context, name.constData(), &Impl::onDefaultSink, this);
+        if (op)
             pa_operation_unref(op);
+        return op != nullptr;
+    }
+
+    // The connection counts only once the default sink is known: a capture made as it comes
+    // back (the switch replays then) must know which output its volume belongs to.
+    void settled() {
+        report(true);
+        pa_threaded_mainloop_signal(loop, 0);
     }
 
     static void onServerInfo(pa_context*, const pa_server_info* info, void* self) {
         auto* d = static_cast<Impl*>(self);
-        if (!info)
+        if (!info) {
+            d->settled(); // no answer: the default stays unknown, the server still counts
             return;
+        }
         const QString name = QString::fromUtf8(info->default_sink_name);
         if (name != d->sinkName) {
             d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
@@ -149,7 +159,8 @@ struct PulseVolumeControl::Impl {
             d->sinkIndex = PA_INVALID_INDEX;
             d->sinkVolume.reset();
         }
-        d->refreshSink();
+        if (!d->refreshSink())
+            d->settled(); // no default sink
     }
 
     static void onDefaultSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
@@ -158,6 +169,8 @@ struct PulseVolumeControl::Impl {
             d->sinkIndex = info->index;
             d->sinkVolume = info->volume;
         }
+        if (eol)
+            d->settled();
         if (eol && d->outputMoved) {
             d->outputMoved = false;
             QMetaObject::invokeMethod(
@@ -168,12 +181,14 @@ struct PulseVolumeControl::Impl {
     static void onEvent(pa_context*, pa_subscription_event_type_t t, uint32_t index, void* self) {
         auto* d = static_cast<Impl*>(self);
         const auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
-        if (facility == PA_SUBSCRIPTION_EVENT_SERVER)
+        if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
-        else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex)
-            (t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE
-                ? d->refreshServer()
-                : d->refreshSink();
+        } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
+            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE)
+                d->refreshServer();
+            else
+                d->refreshSink();
+        }
     }
 
     // Waits until done() holds or the bound passes; the loop must be locked.

@@ -44,7 +44,9 @@ private:
 
     std::unique_ptr<Impl> d;
     bool outageReported_ = false;
-    bool lost_ = false; // since the last connection
+    // Since the last connection; before the first one too, as a server that does not answer at
+    // start (one started on demand, a stalled one) misses what is asked meanwhile.
+    bool lost_ = true;
     Events events_;
 };
 

@@ -90,12 +90,12 @@ void X11ActivationSource::drain() {
     // Every event waiting is read before a question is asked, so that a burst of changes of the
     // active window costs one look at the window last made active. Answers read while waiting
     // bring along the events sent meanwhile: the loop takes those too before sleeping again.
-    bool activeChanged = false;
+    int activeChanges = 0;
     bool pendingNamed = false;
     while (d->x) {
         while (auto event = d->x->nextEvent(true)) {
             if (event->activeWindowChanged)
-                activeChanged = true;
+                ++activeChanges;
             else if (event->destroyed)
                 windowDestroyed(event->window);
             else if (event->namingPropertyChanged && event->window == d->pendingWindow)
@@ -105,8 +105,8 @@ void X11ActivationSource::drain() {
             serverLost();
             return;
         }
-        if (std::exchange(activeChanged, false))
-            activeWindowChanged();
+        if (const int changes = std::exchange(activeChanges, 0))
+            activeWindowChanged(changes);
         else if (std::exchange(pendingNamed, false))
             pendingWindowNamed();
         else
@@ -120,10 +120,19 @@ void X11ActivationSource::drain() {
 
 namespace vellora {
 
-void X11ActivationSource::activeWindowChanged() {
+void X11ActivationSource::activeWindowChanged(int changes) {
     const auto window = d->x->activeWindow();
-    if (!window || *window == d->lastWindow)
-        return; // unreadable, or a repeat
+    if (!window)
+        return; // unreadable
+    if (*window == d->lastWindow) {
+        // Focus went elsewhere and came back before it was looked at (the window manager says
+        // so at least twice): for the user that was a switch back to this application.
+        if (changes >= 2 && *window != 0)
+            if (auto facts = d->x->describe(*window);
+                facts && Impl::named(*facts) && facts->pid != QCoreApplication::applicationPid())
+                frontReturned(d->resolve(std::move(*facts)));
+        return; // else a repeat
+    }
     if (d->lastWindow)
         d->x->unwatch(d->lastWindow);
     d->lastWindow = *window;

@@ -29,7 +29,8 @@ private:
     void connectToServer();
     void serverLost();
     void drain();
-    void activeWindowChanged();
+    // changes: how many announcements of a new active window were read at once.
+    void activeWindowChanged(int changes);
     void pendingWindowNamed();
     void windowDestroyed(uint32_t window);
 
