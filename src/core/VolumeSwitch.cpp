@@ -19,13 +19,16 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
     // volume from before the first change of a chain of configured applications. A captured
     // volume belongs to the output it was read from.
     bool captured = false;
-    if (!mudou_) {
+    for (int attempt = 0; !mudou_ && !captured && attempt < 2; ++attempt) {
         const QString output = control_.currentOutput();
-        if (auto text = control_.readOutputVolume()) {
-            volume_ = std::move(*text);
-            volumeOutput_ = output;
-            captured = true;
-        }
+        auto text = control_.readOutputVolume();
+        if (!text)
+            break;
+        if (control_.currentOutput() != output)
+            continue; // the output moved while it was read: read the new one
+        volume_ = std::move(*text);
+        volumeOutput_ = output;
+        captured = true;
     }
 
     tunes_ = players_.tunesx();

@@ -35,14 +35,8 @@ class TestFault : public QObject, ProgramDriver {
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vellora";
-        QFile conf(folder + "/Vellora.conf");
-        QVERIFY(QDir().mkpath(folder) && conf.open(QIODevice::WriteOnly));
-        QVERIFY(conf.write("[General]\nitunes=true\n"
-                           "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n") > 0 &&
-                conf.flush());
-        vellora.start(VELLORA_PROGRAM, {});
-        QTRY_VERIFY_WITH_TIMEOUT(lines().count("update") >= 2, 15000);
+        QVERIFY(startWith("[General]\nitunes=true\n"
+                          "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n"));
         const auto xterm = [&](QString c) { return windows.start("xterm", {"-class", c}, c); };
         gamma = xterm("gamma"), beta = xterm("Beta"), alpha = xterm("Alpha");
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !gamma.isEmpty());

@@ -2,8 +2,10 @@
 
 #include "support/Desktop.h"
 
+#include <QDir>
 #include <QMap>
 #include <QPoint>
+#include <QTest>
 
 // The real program in the throwaway desktop, and its windows driven with xdotool as a person
 // would: clicks, keys, and which of its windows show.
@@ -15,6 +17,17 @@ protected:
     const QString kList = "WIDTH=380\nHEIGHT=430\n", kEditor = "WIDTH=220\nHEIGHT=70\n";
 
     QStringList lines() { return QString(vellora.peek(vellora.bytesAvailable())).split('\n'); }
+    // Starts Vellora on a settings file written by hand, as a person may; true once it is up.
+    bool startWith(const QByteArray& settings) {
+        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vellora";
+        QFile conf(folder + "/Vellora.conf");
+        if (!QDir().mkpath(folder) || !conf.open(QIODevice::WriteOnly) || !conf.write(settings))
+            return false;
+        conf.close();
+        vellora.start(VELLORA_PROGRAM, {});
+        // Start-up refreshes the list twice: once for the first showing, once at the end.
+        return QTest::qWaitFor([&] { return lines().count("update") >= 2; }, 15000);
+    }
     static auto xdo(const QString& command) { return desktop::run("xdotool", command.split(' ')); }
     static QString out(const QString& command) { return xdo(command).value_or(""); }
     static auto click(QPoint p) {

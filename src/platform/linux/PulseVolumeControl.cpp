@@ -169,6 +169,8 @@ struct PulseVolumeControl::Impl {
             d->sinkIndex = info->index;
             d->sinkVolume = info->volume;
         }
+        if (eol < 0) // no such sink (any more): what was kept of it is no answer
+            d->sinkVolume.reset();
         if (eol)
             d->settled();
         if (eol && d->outputMoved) {
@@ -184,9 +186,10 @@ struct PulseVolumeControl::Impl {
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
-            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE)
+            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
+                d->sinkVolume.reset(); // gone: a read asks until the new default is known
                 d->refreshServer();
-            else
+            } else
                 d->refreshSink();
         }
     }
