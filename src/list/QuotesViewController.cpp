@@ -14,6 +14,7 @@
 #include "panels/Alert.h"
 #include "panels/LaunchAtLogin.h"
 #include "panels/OptionsMenu.h"
+#include "panels/Popover.h"
 #include "panels/VolumeEditor.h"
 #include "platform/ActivationSource.h"
 #include "ui_QuotesViewController.h"
@@ -205,6 +206,13 @@ void QuotesViewController::setPreviousApplication(
 void QuotesViewController::showsy(const Apps& app, const QString& title, QWidget* button) {
     // Levels are stored under the shown name, without the status markers.
     editor_->showsy({AppVolumeTable::titleKey(displayName(app)), title}, button);
+    // The editor is a window of its own and has the keyboard while it shows: the keys of the
+    // list's commands work there too. They go with the editor, which every opening makes anew.
+    if (QWidget* editor = editor_->popover()) {
+        for (QShortcut* key : view_->findChildren<QShortcut*>(Qt::FindDirectChildrenOnly))
+            connect(new QShortcut(key->key(), editor), &QShortcut::activated, key,
+                    &QShortcut::activated);
+    }
 }
 
 void QuotesViewController::closePopover() {

@@ -118,9 +118,12 @@ void AppDelegate::showPopover() {
 
 void AppDelegate::showAt(const QRect& anchor) {
     popover_->showRelativeTo(anchor, Popover::Edge::Below);
-    // What the user types goes to the search (closing took the focus away).
-    if (QLineEdit* search = controller_.searchController())
+    // What the user types goes to the search (closing took the focus away), and replaces the
+    // search kept from before rather than adding to it.
+    if (QLineEdit* search = controller_.searchController()) {
         search->setFocus();
+        search->selectAll();
+    }
     services_.notifications.post(notification::kAtu);
 }
 

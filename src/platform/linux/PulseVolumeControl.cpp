@@ -6,6 +6,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace vellora {
 
@@ -41,6 +42,11 @@ struct PulseVolumeControl::Impl {
     uint32_t sinkIndex = PA_INVALID_INDEX;
     std::optional<pa_cvolume> sinkVolume;
     bool outputMoved = false; // the default changed; said once the new sink's volume is known
+    // A request went unanswered while the connection stayed (a stalled server): it may still be
+    // carried out when the server goes on, and PipeWire's server drops a later one that matches
+    // the volume it still shows. The first change of the default sink after it runs the switch
+    // again, on what the server then holds.
+    bool stalled = false;
 
     // --- everything below runs with the loop locked (or on the loop thread) ---
 
@@ -56,6 +62,7 @@ struct PulseVolumeControl::Impl {
         sinkIndex = PA_INVALID_INDEX;
         sinkVolume.reset();
         outputMoved = false;
+        stalled = false; // a new connection runs the switch again anyway
         if (!context)
             return;
         pa_context_set_state_callback(context, nullptr, nullptr);
@@ -189,8 +196,10 @@ struct PulseVolumeControl::Impl {
             if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
                 d->sinkVolume.reset(); // gone: a read asks until the new default is known
                 d->refreshServer();
-            } else
+            } else {
+                d->outputMoved = d->outputMoved || std::exchange(d->stalled, false);
                 d->refreshSink();
+            }
         }
     }
 
@@ -223,8 +232,10 @@ struct PulseVolumeControl::Impl {
         if (!op)
             return false;
         waitUntil([&] { return done || !ready; });
-        if (!done)
+        if (!done) {
             pa_operation_cancel(op);
+            stalled = stalled || ready;
+        }
         pa_operation_unref(op);
         return done;
     }
