@@ -26,20 +26,29 @@ template <typename W> void AppListView::retire(QList<QPointer<W>>& widgets) {
 void AppListView::performX() {
     model_.filter(search_ ? search_->text() : QString());
 
-    // The strip: one page button per page, sharing the strip's width.
-    retire(bs_);
-    const int pages = model_.pageCount();
-    for (int k = 0; outroView_ && k < pages; ++k) {
+    // The strip: one page button per page, sharing the strip's width. Buttons are kept from one
+    // refresh to the next: showing a new one costs a round trip to the display server, which
+    // with thousands of entries (hundreds of pages) would be most of a refresh.
+    const int pages = outroView_ ? model_.pageCount() : 0;
+    if (bs_.contains(nullptr))
+        retire(bs_);
+    while (bs_.size() > pages) {
+        QList<QPointer<QPushButton>> surplus{bs_.takeLast()};
+        retire(surplus);
+    }
+    for (int k = 0; k < pages; ++k) {
+        if (k == bs_.size()) {
+            auto* page = new QPushButton(outroView_);
+            page->setFlat(true);
+            page->setFocusPolicy(Qt::NoFocus);
+            page->setProperty("tag", k);
+            connect(page, &QPushButton::clicked, this, [this, k] { change(k); });
+            bs_ << page;
+        }
         const double w = double(outroView_->width()) / pages;
-        auto* page = new QPushButton(outroView_);
-        page->setFlat(true);
-        page->setFocusPolicy(Qt::NoFocus);
-        page->setProperty("tag", k);
-        page->setGeometry(qRound(k * w), 0, qRound((k + 1) * w) - qRound(k * w),
-                          outroView_->height());
-        connect(page, &QPushButton::clicked, this, [this, k] { change(k); });
-        page->show();
-        bs_ << page;
+        bs_.at(k)->setGeometry(qRound(k * w), 0, qRound((k + 1) * w) - qRound(k * w),
+                               outroView_->height());
+        bs_.at(k)->show();
     }
     vai();
     coix();
