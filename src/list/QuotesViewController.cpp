@@ -194,10 +194,6 @@ void QuotesViewController::coix() {
         list_->coix();
 }
 
-VolumeSwitch& QuotesViewController::volumeSwitch() const {
-    return switcher_->volumeSwitch();
-}
-
 void QuotesViewController::setPreviousApplication(
     const std::optional<RunningApplication>& application) {
     switcher_->post(application);

@@ -43,7 +43,6 @@ class UserDefaults;
 class VolumeControl;
 class VolumeEditor;
 class SwitchWorker;
-class VolumeSwitch;
 class Workspace;
 
 // The content of the main popover and the host of the list, the editor, the options menu,
@@ -122,7 +121,6 @@ public:
     ListNavigation& navigation() const { return *navigation_; }
     VolumeEditor& editor() const { return *editor_; }
     OptionsMenu& menu() const { return *menu_; }
-    VolumeSwitch& volumeSwitch() const;
     AppVolumeTable& table() const { return *table_; }
     EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
 
