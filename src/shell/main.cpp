@@ -17,12 +17,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QPixmapCache>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     vellora::initResources();
     QApplication::setApplicationName(QStringLiteral("Vellora"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's pixmap cache looks itself over 30 s after anything went in, which would wake the
+    // program once after every use; the few small pixmaps it would keep are quick to redraw.
+    QPixmapCache::setCacheLimit(0);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellora/AppIcon.svg")));
     // Without a desktop environment Qt knows no icon theme; the common one stands in.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
