@@ -10,7 +10,7 @@ SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
                            MusicPlayerSource* players, QObject* parent)
     : QObject(parent), volume_(volume), table_(defaults), players_(defaults, players),
       switch_(table_, volume, players_) {
-    volume.setEvents({[this] { outputChanged(); }, [this] { serverReturned(); }});
+    volume.setEvents({[this] { rerun(); }, [this] { rerun(); }});
 }
 
 SwitchWorker::~SwitchWorker() {
@@ -48,15 +48,11 @@ void SwitchWorker::drain() {
     emit switched();
 }
 
-void SwitchWorker::outputChanged() {
-    switch_.outputChanged();
-    emit switched();
-}
-
-void SwitchWorker::serverReturned() {
-    // The default output may have changed while the server was away, and no announcement of it
-    // came: the output the captured volume belongs to is checked, then the switch runs again.
-    switch_.outputChanged();
+void SwitchWorker::rerun() {
+    // A new output, or the server back (what was asked meanwhile did not happen, and the output
+    // may have changed unannounced): the switch runs again for the application in front, and
+    // itself puts back the volume of an output left behind.
+    switch_.replay();
     emit switched();
 }
 

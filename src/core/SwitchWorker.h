@@ -30,9 +30,6 @@ public:
 
     // From any thread. On this object's own thread the switch runs before this returns.
     void post(const std::optional<RunningApplication>& application);
-    // On this object's thread: the output changed; the audio server came back.
-    void outputChanged();
-    void serverReturned();
 
     VolumeSwitch& volumeSwitch() { return switch_; }
 
@@ -42,6 +39,7 @@ signals:
 
 private:
     void drain();
+    void rerun(); // told by the volume control, on this object's thread
 
     VolumeControl& volume_;
     AppVolumeTable table_;

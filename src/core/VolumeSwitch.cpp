@@ -58,10 +58,6 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
     }
 }
 
-void VolumeSwitch::outputChanged() {
-    replay(); // the switch itself sees that the output moved
-}
-
 void VolumeSwitch::leaveMovedOutput() {
     // Looked at by every switch, not only when the move is announced: a switch may run between
     // the move and its announcement, and must not set a level on the new output before its own

@@ -20,12 +20,9 @@ public:
 
     // Runs the switch for one activation; nothing when the activated application is unknown.
     void setPreviousApplication(const std::optional<RunningApplication>& application);
-    // The current output may have changed (headphones plugged in, or while the audio server was
-    // away): the one left behind gets back the volume captured from it, and the application in
-    // front starts afresh on the new one. Either way the switch runs again for it.
-    void outputChanged();
-    // Runs the switch again for the application in front (the audio server is back, and what
-    // was asked while it was away did not happen).
+    // Runs the switch again for the application in front: the audio server is back (what was
+    // asked while it was away did not happen), or the current output changed. Like every switch,
+    // it first gives an output left behind the volume captured from it.
     void replay();
 
     const std::optional<RunningApplication>& atualApp() const { return atualApp_; }

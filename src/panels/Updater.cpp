@@ -78,6 +78,10 @@ std::optional<QDateTime> Updater::lastCheckTime() const {
     return t.isValid() ? std::optional(t) : std::nullopt;
 }
 
+void Updater::storeLastCheckTime(const QDateTime& when) {
+    services_.defaults.setValue(kLastCheckTime, when.toUTC().toString(Qt::ISODateWithMs));
+}
+
 std::optional<QDateTime> Updater::nextCheckTime() const {
     if (!automaticallyChecksForUpdates() || !feedURL_.isValid())
         return std::nullopt;
@@ -103,7 +107,7 @@ void Updater::reschedule() {
     // hold every check off until that day: the interval counts from now instead.
     const QDateTime now = services_.now();
     if (const auto last = lastCheckTime(); last && *last > now)
-        services_.defaults.setValue(kLastCheckTime, now.toUTC().toString(Qt::ISODateWithMs));
+        storeLastCheckTime(now);
     const auto due = nextCheckTime();
     if (!due || isChecking())
         return; // the check under way schedules the next one
@@ -114,8 +118,7 @@ void Updater::reschedule() {
 void Updater::startCheck(bool userInitiated) {
     userWaiting_ = userInitiated;
     // Stored at the start, so that a check that fails is not repeated before the next interval.
-    services_.defaults.setValue(kLastCheckTime,
-                                services_.now().toUTC().toString(Qt::ISODateWithMs));
+    storeLastCheckTime(services_.now());
     request_ = std::make_unique<FeedRequest>(network_, services_.limits);
     connect(request_.get(), &FeedRequest::finished, this, &Updater::finish, Qt::QueuedConnection);
     request_->start(feedURL_, userAgentString());
@@ -133,7 +136,7 @@ void Updater::cancelCheck() {
 
 void Updater::retryWithinTheHour() {
     const QDateTime retry = services_.now().addSecs(kRetrySeconds - qint64(interval_));
-    services_.defaults.setValue(kLastCheckTime, retry.toUTC().toString(Qt::ISODateWithMs));
+    storeLastCheckTime(retry);
 }
 
 void Updater::finish(const QByteArray& body, const QString& fetchError) {

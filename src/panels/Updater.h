@@ -90,6 +90,7 @@ private:
     void finish(const QByteArray& body, const QString& error);
     void answerUser(const std::optional<AppcastItem>& newer, const QString& error);
     std::optional<QDateTime> lastCheckTime() const;
+    void storeLastCheckTime(const QDateTime& when);
     void retryWithinTheHour();
     void reschedule();
 

@@ -42,7 +42,7 @@ bool LinuxWorkspace::openUrl(const QUrl& url) {
 }
 
 bool LinuxWorkspace::openDocument(const QString& path) {
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+    return launchApplication(QStringLiteral("xdg-open"), {path});
 }
 
 } // namespace vellora
