@@ -39,6 +39,14 @@ foreach(size IN LISTS _vellora_status_icon_sizes)
   _vellora_render_icon(StatusBarButtonImage ${size})
 endforeach()
 
+# The script KWin runs for Vellora on KDE Plasma, handed to KWin by its path in the bundle.
+set(_vellora_kwin_script ${PROJECT_SOURCE_DIR}/src/platform/wayland/kwin/vellora-activation.js)
+add_custom_command(OUTPUT ${_vellora_res_out}/vellora-activation.js
+  COMMAND ${CMAKE_COMMAND} -E copy ${_vellora_kwin_script} ${_vellora_res_out}/vellora-activation.js
+  DEPENDS ${_vellora_kwin_script}
+  COMMENT "Copying the KWin script into the bundle" VERBATIM)
+list(APPEND _vellora_resources ${_vellora_res_out}/vellora-activation.js)
+
 add_custom_command(OUTPUT ${_vellora_res_out}/Acknowledgments.pdf
   COMMAND ${_vellora_render} pdf ${_vellora_res_in}/Acknowledgments.md
           ${_vellora_res_out}/Acknowledgments.pdf

@@ -19,6 +19,11 @@ foreach(size IN LISTS VELLORA_APP_ICON_SIZES)
           RENAME ${VELLORA_BUNDLE_ID}.png)
 endforeach()
 
+# GNOME Shell's extensions (one for 45 and later, one for 40 to 44), where the shell looks for
+# extensions installed for every user; each user turns one on with gnome-extensions.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/platform/wayland/gnome-shell/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+
 # The desktop entry's Exec names the installed program, so it is written at install time,
 # when the prefix (also one given to `cmake --install --prefix`) is known.
 install(CODE "

@@ -12,6 +12,12 @@
 #   desktop-session.sh pulse-start DIR  start the audio server again
 #   desktop-session.sh tray-stop DIR    stop only the tray (a session whose panel comes late)
 #   desktop-session.sh tray-start DIR   start the tray, unless it runs already
+#
+# With VELLORA_COMPOSITOR=sway|kwin|gnome in the environment of "start", a headless Wayland
+# compositor takes the place of the X server, window manager and tray. Compositors refuse to
+# run as root: run the session as an unprivileged user (with-desktop.sh does).
+#   desktop-session.sh compositor-stop DIR   stop only the compositor (tests of a restart)
+#   desktop-session.sh compositor-start DIR  start it again, on the same sockets
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -136,6 +142,114 @@ stop_tray() {
   sed -i '/^trayer /d' "$dir/pids"
 }
 
+start_compositor() {
+  # shellcheck disable=SC1091
+  source "$dir/env"
+  case $VELLORA_COMPOSITOR in
+    sway)
+      printf 'xwayland disable\ndefault_border none\n' >"$dir/sway.conf"
+      WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway -c "$dir/sway.conf" >>"$dir/compositor.log" 2>&1 &
+      remember compositor $!
+      wait_until sway 200 swaymsg -t get_version
+      # sway names its Wayland socket itself: the first free one.
+      local name
+      name=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -type s -name 'wayland-*' -printf '%f\n' | head -1)
+      sed -i "s/^export WAYLAND_DISPLAY=.*/export WAYLAND_DISPLAY=$name/" "$dir/env"
+      export WAYLAND_DISPLAY=$name
+      ;;
+    kwin)
+      # A copy without the file capabilities the packaged one carries, which an unprivileged
+      # process in a container may not take on.
+      cp "$(command -v kwin_wayland)" "$dir/kwin_wayland"
+      "$dir/kwin_wayland" --virtual --socket "$WAYLAND_DISPLAY" --width 1280 --height 800 \
+        --no-lockscreen --no-global-shortcuts >>"$dir/compositor.log" 2>&1 &
+      remember compositor $!
+      wait_until kwin 400 qdbus_has org.kde.KWin
+      ;;
+    gnome)
+      gnome-shell --headless --wayland --no-x11 --wayland-display "$WAYLAND_DISPLAY" \
+        --virtual-monitor 1280x800 >>"$dir/compositor.log" 2>&1 &
+      remember compositor $!
+      wait_until gnome-shell 600 gdbus call --session --dest org.gnome.Shell \
+        --object-path /org/gnome/Shell --method org.gnome.Shell.Extensions.ListExtensions
+      # The shell starts in the overview, where new windows do not take the focus: a person
+      # leaves it first.
+      wait_until "the overview to close" 200 leave_overview
+      ;;
+  esac
+  wait_until "the Wayland socket" 200 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+}
+
+# Whether a name is owned on the session bus.
+qdbus_has() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner "string:$1" | grep -q 'boolean true'
+}
+
+leave_overview() {
+  local shell=(--session --dest org.gnome.Shell --object-path /org/gnome/Shell)
+  gdbus call "${shell[@]}" --method org.freedesktop.DBus.Properties.Set org.gnome.Shell \
+    OverviewActive '<false>' &&
+    gdbus call "${shell[@]}" --method org.freedesktop.DBus.Properties.Get org.gnome.Shell \
+      OverviewActive | grep -q false
+}
+
+stop_compositor() {
+  stop_pid "$(pid_of compositor)"
+  sed -i '/^compositor /d' "$dir/pids"
+}
+
+# A headless Wayland session in place of the X one.
+start_wayland() {
+  local c=$VELLORA_COMPOSITOR desktop
+  case $c in
+    sway) desktop=sway ;;
+    kwin) desktop=KDE ;;
+    gnome) desktop=GNOME ;;
+    *) log "VELLORA_COMPOSITOR must be sway, kwin or gnome, not $c"; return 2 ;;
+  esac
+  if [ "$(id -u)" -eq 0 ]; then log "compositors do not run as root"; return 2; fi
+  cat >"$dir/env" <<ENV
+export HOME=$dir/home
+export XDG_CONFIG_HOME=$dir/config
+export XDG_DATA_HOME=$dir/data
+export XDG_CACHE_HOME=$dir/cache
+export XDG_STATE_HOME=$dir/state
+export XDG_RUNTIME_DIR=$dir/run
+export XDG_DATA_DIRS=/usr/local/share:/usr/share
+export PULSE_SERVER=unix:$dir/pulse/native
+export VELLORA_DESKTOP_DIR=$dir
+export VELLORA_AUDIO=pulseaudio
+export VELLORA_COMPOSITOR=$c
+export WAYLAND_DISPLAY=wayland-vellora
+export XDG_SESSION_TYPE=wayland
+export XDG_CURRENT_DESKTOP=$desktop
+unset DISPLAY SWAYSOCK I3SOCK
+ENV
+  [ "$c" = sway ] && echo "export SWAYSOCK=$dir/run/sway-ipc.sock" >>"$dir/env"
+  # shellcheck disable=SC1091
+  source "$dir/env"
+  local bus
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+    --address="unix:path=$dir/run/bus")
+  remember dbus "$(sed -n 2p <<<"$bus")"
+  echo "export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+  if [ "$c" = gnome ]; then
+    # GNOME Shell asks the system bus for the login manager: a private one stands in for it.
+    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+      --address="unix:path=$dir/run/system-bus")
+    remember system-bus "$(sed -n 2p <<<"$bus")"
+    echo "export DBUS_SYSTEM_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+    # Vellora's extension, installed for this user as `cmake --install` does for all.
+    mkdir -p "$dir/data/gnome-shell/extensions"
+    cp -r "$here"/../src/platform/wayland/gnome-shell/* "$dir/data/gnome-shell/extensions/"
+  fi
+  start_compositor
+  start_pulse
+  log "ready on $WAYLAND_DISPLAY ($c, $dir)"
+}
+
 start() {
   local audio=${VELLORA_AUDIO:-pulseaudio}
   case $audio in
@@ -147,6 +261,10 @@ start() {
   mkdir -p -m 700 "$dir/run"
   cp "$here"/fixtures/applications/*.desktop "$dir/data/applications/"
   cp "$here"/fixtures/config/mimeapps.list "$dir/config/"
+  if [ -n "${VELLORA_COMPOSITOR:-}" ]; then
+    start_wayland
+    return
+  fi
 
   # Xvfb writes its display number to the descriptor once it accepts connections.
   mkfifo "$dir/displayfd"
@@ -204,5 +322,7 @@ case $cmd in
   pulse-start) start_pulse ;;
   tray-stop) stop_tray ;;
   tray-start) start_tray ;;
+  compositor-stop) stop_compositor ;;
+  compositor-start) start_compositor ;;
   *) log "unknown command $cmd"; exit 2 ;;
 esac

@@ -15,6 +15,9 @@ packages=(
   xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
   pipewire wireplumber pipewire-pulse
   xdotool xterm x11-utils imagemagick
+  # the Wayland desktops Vellora follows, headless: sway, KWin, GNOME Shell; Qt's Wayland
+  # platform, and a linter for the scripts that run inside the compositors
+  sway kwin-wayland gnome-shell qt6-wayland eslint
   fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
   # installing and packaging: the Debian package's dependencies, desktop-entry checks,
   # process namespaces for the launcher tests, reading back the acknowledgements PDF

@@ -25,6 +25,10 @@ public:
     ~ActivationSource() override = default;
     // Whether activations can be observed at all in this session.
     virtual bool isAvailable() const = 0;
+    // What it follows, for the start-up lines: "sway's IPC socket", for one.
+    virtual QString description() const = 0;
+    // Why it cannot follow the active application, in plain words; empty when it can.
+    virtual QString problem() const { return {}; }
     // How long focus must rest on no application before that counts.
     void setSettleDelay(std::chrono::milliseconds delay) { settle_.setInterval(delay); }
 

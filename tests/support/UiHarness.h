@@ -42,6 +42,7 @@ struct FakeMouse : vellora::GlobalMouseMonitor {
 
 struct FakeActivations : vellora::ActivationSource {
     bool isAvailable() const override { return true; }
+    QString description() const override { return "a test"; }
     void activate(const QString& name) { frontChanged(vellora::RunningApplication{name, {}, 0}); }
 };
 

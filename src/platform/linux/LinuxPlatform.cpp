@@ -6,9 +6,16 @@
 #include "X11MouseMonitor.h"
 #include "XdgAutostart.h"
 #include "core/Bundle.h"
+#include "core/Diagnostics.h"
 #include "core/WorkerThread.h"
+#include "platform/FocusLossMonitor.h"
 #include "platform/Platform.h"
 #include "platform/script/ScriptVolumeControl.h"
+#include "platform/wayland/CompositorSources.h"
+#include "platform/wayland/SwayActivationSource.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 
 namespace vellora {
 
@@ -16,6 +23,35 @@ namespace {
 // Runs f on the thread given, or here when there is none.
 template <class F> auto on(WorkerThread* thread, F f) {
     return thread ? thread->call(f) : f();
+}
+
+bool isWaylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
+bool onSessionBus(const QString& service) {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(service).value();
+}
+
+// The way this session offers to learn the active application. On Wayland only the compositor
+// knows it (an X display there shows only XWayland's windows); nothing when none is known.
+std::unique_ptr<ActivationSource> activationSource(DesktopEntrySource& entries) {
+    if (!isWaylandSession())
+        return std::make_unique<X11ActivationSource>(entries);
+    if (const QString socket = SwayActivationSource::socketFromEnvironment(); !socket.isEmpty())
+        return std::make_unique<SwayActivationSource>(entries, socket);
+    if (onSessionBus(QStringLiteral("org.kde.KWin"))) {
+        const auto bundle = Bundle::main();
+        const QString script = bundle ? bundle->path() + "/Contents/Resources/" +
+                                            KWinActivationSource::kPluginName + ".js"
+                                      : QString();
+        return std::make_unique<KWinActivationSource>(entries, script);
+    }
+    if (onSessionBus(QStringLiteral("org.gnome.Shell")))
+        return std::make_unique<GnomeActivationSource>(entries);
+    return nullptr;
 }
 } // namespace
 
@@ -34,19 +70,17 @@ Platform createPlatform(const PlatformThreads& threads, const QString& volumeInt
     p.desktopEntries = std::make_unique<GioDesktopEntries>();
     // GIO tells a list of desktop entries about changes on the thread that made it: the
     // activation source gets one of its own.
-    const bool watching = on(threads.activations, [&p] {
+    on(threads.activations, [&p] {
         p.activationEntries = std::make_unique<GioDesktopEntries>();
-        p.activations = std::make_unique<X11ActivationSource>(*p.activationEntries);
-        return p.activations->isAvailable();
+        p.activations = activationSource(*p.activationEntries);
     });
-    if (!watching) {
-        const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-        p.missing << (wayland ? QStringLiteral("This Wayland session offers no supported way to "
-                                               "learn the active application; volumes are not "
-                                               "switched.")
-                              : QStringLiteral("No X display; volumes are not switched until "
-                                               "one is available."));
-    }
+    if (!p.activations)
+        p.missing << QStringLiteral("This Wayland session offers no supported way to learn the "
+                                    "active application; volumes are not switched.");
+    else if (const QString problem = p.activations->problem(); !problem.isEmpty())
+        p.missing << problem;
+    else
+        diag(QStringLiteral("activation: following ") + p.activations->description());
 
     auto players = std::make_unique<MprisPlayers>();
     if (!players->isAvailable())
@@ -55,7 +89,11 @@ Platform createPlatform(const PlatformThreads& threads, const QString& volumeInt
     else
         p.musicPlayers = std::move(players);
 
-    p.mouse = std::make_unique<X11MouseMonitor>();
+    // A Wayland client sees no presses in other applications: losing the keyboard stands in.
+    if (isWaylandSession())
+        p.mouse = std::make_unique<FocusLossMonitor>();
+    else
+        p.mouse = std::make_unique<X11MouseMonitor>();
     p.workspace = std::make_unique<LinuxWorkspace>();
     const auto bundle = Bundle::main();
     p.loginItems = std::make_unique<XdgLoginItems>(bundle ? bundle->path() : QString());

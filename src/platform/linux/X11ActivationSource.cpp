@@ -1,7 +1,6 @@
 #include "X11ActivationSource.h"
 
 #include "ApplicationResolver.h"
-#include "ProcessInfo.h"
 #include "X11Link.h"
 #include "core/Diagnostics.h"
 #include "platform/Backoff.h"
@@ -16,31 +15,24 @@
 namespace vellora {
 
 struct X11ActivationSource::Impl {
-    DesktopEntrySource& entries;
+    WindowNamer namer;
     std::unique_ptr<X11Link> x;
     std::unique_ptr<QSocketNotifier> notifier; // a child of the source, declared after x
-    ApplicationResolver resolver;
-    uint32_t lastWindow = 0;    // the active window last seen
+    uint32_t lastWindow = 0;                   // the active window last seen
     uint32_t pendingWindow = 0; // active, but not yet named: waiting for its WM_CLASS
     Backoff backoff;
     bool lossReported = false;
     QTimer retry; // a child of the source
 
-    Impl(DesktopEntrySource& e, QObject* owner) : entries(e), retry(owner) {}
+    Impl(DesktopEntrySource& e, QObject* owner) : namer(e), retry(owner) {}
 
     static bool named(const WindowFacts& f) {
         return !f.wmClass.isEmpty() || !f.wmInstance.isEmpty() || !f.gtkApplicationId.isEmpty() ||
                !f.kdeDesktopFile.isEmpty();
     }
 
-    // The application of a named window, with what /proc tells of its process.
     std::optional<RunningApplication> resolve(WindowFacts facts) {
-        facts.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(facts.pid));
-        facts.exePath = proc::exePath(facts.pid);
-        facts.cmdline = proc::cmdline(facts.pid);
-        if (const auto list = entries.entries())
-            resolver.setEntries(*list, entries.defaultFileManagerId());
-        return resolver.resolve(facts);
+        return namer.name(std::move(facts));
     }
 };
 
@@ -55,6 +47,12 @@ X11ActivationSource::~X11ActivationSource() = default;
 
 bool X11ActivationSource::isAvailable() const {
     return d->x != nullptr;
+}
+
+QString X11ActivationSource::problem() const {
+    return isAvailable() ? QString()
+                         : QStringLiteral("No X display; volumes are not switched until one is "
+                                          "available.");
 }
 
 void X11ActivationSource::connectToServer() {

@@ -23,6 +23,8 @@ public:
     ~X11ActivationSource() override;
 
     bool isAvailable() const override;
+    QString description() const override { return QStringLiteral("the X server's active window"); }
+    QString problem() const override;
 
 private:
     struct Impl;

@@ -3,6 +3,7 @@
 #include "Xcb.h"
 #include "core/Diagnostics.h"
 #include "platform/Backoff.h"
+#include "platform/FocusLossMonitor.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
@@ -22,7 +23,7 @@ struct X11MouseMonitor::Impl {
     bool running = false; // started, and not stopped since
     bool lossReported = false;
     std::unique_ptr<QSocketNotifier> notifier;
-    QMetaObject::Connection inactive;
+    FocusLossMonitor standIn;
     QTimer retry;
     Backoff backoff;
 
@@ -86,6 +87,7 @@ X11MouseMonitor::X11MouseMonitor(QObject* parent)
     : GlobalMouseMonitor(parent), d(std::make_unique<Impl>()) {
     d->retry.setSingleShot(true);
     connect(&d->retry, &QTimer::timeout, this, &X11MouseMonitor::reconnect);
+    connect(&d->standIn, &GlobalMouseMonitor::pressed, this, &GlobalMouseMonitor::pressed);
     if (!d->open() || !d->xi2)
         return; // no X server or no XInput2: losing activation stands in for presses
     watchConnection();
@@ -124,18 +126,10 @@ void X11MouseMonitor::stop() {
 // While presses cannot be seen (no XInput2, or the X connection is away), this program losing
 // activation stands in for a press elsewhere.
 void X11MouseMonitor::useStandIn(bool on) {
-    if (!on) {
-        disconnect(d->inactive);
-        return;
-    }
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app || d->inactive)
-        return;
-    d->inactive = connect(app, &QGuiApplication::applicationStateChanged, this,
-                          [this](Qt::ApplicationState state) {
-                              if (state == Qt::ApplicationInactive)
-                                  emit pressed(0, QPoint());
-                          });
+    if (on)
+        d->standIn.start();
+    else
+        d->standIn.stop();
 }
 
 void X11MouseMonitor::watchConnection() {

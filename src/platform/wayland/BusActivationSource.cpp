@@ -1,0 +1,105 @@
+#include "BusActivationSource.h"
+
+#include "core/Diagnostics.h"
+#include "platform/linux/ApplicationResolver.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusServiceWatcher>
+
+#include <utility>
+
+namespace vellora {
+
+namespace {
+
+// Longer texts are not names of applications: what is kept of them is only ever looked up.
+constexpr qsizetype kLongestText = 255;
+constexpr qint64 kLargestPid = 1 << 22; // the kernel's own limit
+
+QString tidy(const QString& text) {
+    QString out = text.left(kLongestText).trimmed();
+    for (QChar& c : out) {
+        if (!c.isPrint())
+            c = QLatin1Char(' ');
+    }
+    return out;
+}
+
+} // namespace
+
+struct BusActivationSource::Impl {
+    WindowNamer namer;
+    QDBusServiceWatcher watcher;
+    QString compositorOwner; // the unique name of the compositor's own connection
+    bool strangerTold = false;
+
+    Impl(DesktopEntrySource& entries, const QString& service, QObject* owner)
+        : namer(entries), watcher(service, QDBusConnection::sessionBus(),
+                                  QDBusServiceWatcher::WatchForOwnerChange, owner) {}
+};
+
+BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
+                                         const QString& compositorService, QObject* parent)
+    : ActivationSource(parent), d(std::make_unique<Impl>(entries, compositorService, this)),
+      compositorService_(compositorService) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    if (!bus.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots) ||
+        !bus.registerService(kService)) {
+        diag(QStringLiteral("activation: the bus name %1 is taken; the compositor cannot reach "
+                            "Vellora")
+                 .arg(kService));
+        return;
+    }
+    registered_ = true;
+    connect(&d->watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                d->compositorOwner = owner;
+                if (!owner.isEmpty())
+                    compositorStarted(); // restarted: it knows nothing of us any more
+            });
+    d->compositorOwner = bus.interface()->serviceOwner(compositorService).value();
+}
+
+BusActivationSource::~BusActivationSource() {
+    if (!registered_)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterObject(kPath);
+    bus.unregisterService(kService);
+}
+
+void BusActivationSource::WindowActivated(const QString& applicationId, const QString& windowClass,
+                                          const QString& pid) {
+    if (calledFromDBus() && message().service() != d->compositorOwner) {
+        if (!std::exchange(d->strangerTold, true))
+            diag(QStringLiteral("activation: ignored window reports from %1, which is not the "
+                                "compositor")
+                     .arg(tidy(message().service())));
+        return;
+    }
+    WindowFacts facts;
+    bool ok = false;
+    facts.pid = pid.trimmed().toLongLong(&ok);
+    if (!ok || facts.pid < 0 || facts.pid > kLargestPid)
+        facts.pid = 0;
+    if (facts.pid == QCoreApplication::applicationPid()) {
+        ownWindowInFront(); // a popover or menu of this program: not an application switch
+        return;
+    }
+    // Windows the shell cannot place with an application get an id of its own making.
+    const QString id = tidy(applicationId);
+    facts.kdeDesktopFile = id.startsWith(QLatin1String("window:")) ? QString() : id;
+    facts.wmClass = tidy(windowClass);
+    if (facts.kdeDesktopFile.isEmpty() && facts.wmClass.isEmpty()) {
+        frontChanged(std::nullopt);
+        return;
+    }
+    frontChanged(d->namer.name(std::move(facts)));
+}
+
+} // namespace vellora

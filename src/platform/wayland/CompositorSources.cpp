@@ -1,0 +1,131 @@
+#include "CompositorSources.h"
+
+#include "core/Diagnostics.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace vellora {
+
+namespace {
+
+// The compositor answers at once; a stalled one does not hold this program longer than this.
+constexpr int kCallTimeoutMs = 3000;
+
+QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+                  const QString& method, const QVariantList& args = {}) {
+    QDBusMessage m = QDBusMessage::createMethodCall(service, path, interface, method);
+    m.setArguments(args);
+    return QDBusConnection::sessionBus().call(m, QDBus::Block, kCallTimeoutMs);
+}
+
+QDBusMessage kwin(const QString& method, const QVariantList& args = {}) {
+    return call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
+                QStringLiteral("org.kde.kwin.Scripting"), method, args);
+}
+
+QDBusMessage shell(const QString& interface, const QString& method, const QVariantList& args) {
+    return call(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"), interface,
+                method, args);
+}
+
+QVariant firstArgument(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0) : QVariant();
+}
+
+} // namespace
+
+KWinActivationSource::KWinActivationSource(DesktopEntrySource& entries, QString scriptPath,
+                                           QObject* parent)
+    : BusActivationSource(entries, QStringLiteral("org.kde.KWin"), parent),
+      scriptPath_(std::move(scriptPath)) {
+    if (BusActivationSource::isAvailable())
+        compositorStarted();
+    else
+        problem_ = QStringLiteral("Vellora cannot take calls on the session bus; KWin cannot "
+                                  "tell it the active application.");
+}
+
+KWinActivationSource::~KWinActivationSource() {
+    if (running_)
+        kwin(QStringLiteral("unloadScript"), {kPluginName});
+}
+
+void KWinActivationSource::compositorStarted() {
+    running_ = false;
+    if (!QFileInfo(scriptPath_).isFile()) {
+        problem_ = QStringLiteral("Vellora's KWin script is missing from its bundle (%1); "
+                                  "volumes are not switched.")
+                       .arg(scriptPath_);
+        return;
+    }
+    // A script left behind by an earlier run that ended abruptly reports to nobody.
+    if (firstArgument(kwin(QStringLiteral("isScriptLoaded"), {kPluginName})).toBool())
+        kwin(QStringLiteral("unloadScript"), {kPluginName});
+    const QDBusMessage loaded = kwin(QStringLiteral("loadScript"), {scriptPath_, kPluginName});
+    bool ok = false;
+    const int id = firstArgument(loaded).toInt(&ok);
+    // Loaded scripts run once KWin is asked to start them (the one call both Plasma 5 and 6 take).
+    const QDBusMessage started = ok && id >= 0 ? kwin(QStringLiteral("start")) : QDBusMessage();
+    if (started.type() != QDBusMessage::ReplyMessage) {
+        const QString why = loaded.type() == QDBusMessage::ErrorMessage ? loaded.errorMessage()
+                                                                        : started.errorMessage();
+        problem_ = QStringLiteral("KWin did not run Vellora's script (%1); volumes are not "
+                                  "switched.")
+                       .arg(why.isEmpty() ? QStringLiteral("it refused it") : why.left(120));
+        diag(QStringLiteral("activation: ") + problem_);
+        return;
+    }
+    problem_.clear();
+    running_ = true;
+}
+
+GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObject* parent)
+    : BusActivationSource(entries, QStringLiteral("org.gnome.Shell"), parent) {
+    const QString version =
+        firstArgument(call(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                           {QStringLiteral("org.gnome.Shell"), QStringLiteral("ShellVersion")}))
+            .value<QDBusVariant>()
+            .variant()
+            .toString();
+    const int major = version.section(QLatin1Char('.'), 0, 0).toInt();
+    extension_ = major > 0 && major < 45 ? kLegacyExtension : kExtension;
+
+    const QVariantMap info = qdbus_cast<QVariantMap>(
+        firstArgument(shell(QStringLiteral("org.gnome.Shell.Extensions"),
+                            QStringLiteral("GetExtensionInfo"), {extension_})));
+    // The shell's states: 1 is running (ENABLED, or ACTIVE since GNOME 46).
+    const int state = info.value(QStringLiteral("state")).toInt();
+    if (!BusActivationSource::isAvailable())
+        problem_ = QStringLiteral("Vellora cannot take calls on the session bus; GNOME Shell "
+                                  "cannot tell it the active application.");
+    else if (info.isEmpty())
+        problem_ = QStringLiteral("GNOME Shell tells Vellora the active application only "
+                                  "through Vellora's extension, which is not installed: install "
+                                  "Vellora's package, log out and in, then run "
+                                  "\"gnome-extensions enable %1\".")
+                       .arg(extension_);
+    else if (state == 3 || state == 4) // ERROR, OUT_OF_DATE
+        problem_ = QStringLiteral("Vellora's GNOME Shell extension %1 could not start in this "
+                                  "version of GNOME Shell; volumes are not switched.")
+                       .arg(extension_);
+    else if (state != 1)
+        problem_ = QStringLiteral("To let Vellora follow the active application on GNOME, "
+                                  "turn on its extension: run \"gnome-extensions enable %1\" "
+                                  "(or switch on \"Vellora\" in the Extensions app). Volumes "
+                                  "are switched from then on.")
+                       .arg(extension_);
+}
+
+QString GnomeActivationSource::description() const {
+    return QStringLiteral("the GNOME Shell extension %1").arg(extension_);
+}
+
+} // namespace vellora
