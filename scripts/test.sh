@@ -11,6 +11,7 @@ only=${1:-}
 
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
+bash scripts/lint-js.sh
 
 suite() {
   cmake --preset "$1"

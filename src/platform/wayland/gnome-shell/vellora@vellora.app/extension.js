@@ -39,8 +39,8 @@ export default class VelloraExtension extends Extension {
         const window = global.display.focus_window;
         const app = window ? this._tracker.get_window_app(window) : null;
         const args = new GLib.Variant('(sss)', [
-            app ? app.get_id() ?? '' : '',
-            window ? window.get_wm_class() ?? '' : '',
+            app ? app.get_id() || '' : '',
+            window ? window.get_wm_class() || '' : '',
             String(window ? window.get_pid() : 0),
         ]);
         Gio.DBus.session.call(SERVICE, PATH, IFACE, 'WindowActivated', args, null,
