@@ -49,5 +49,5 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VELLORA_VENDOR_HOST}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "pulseaudio | pipewire-pulse, hicolor-icon-theme, fonts-noto-color-emoji")
+    "pulseaudio | pipewire-pulse, hicolor-icon-theme, fonts-noto-color-emoji, qt6-wayland")
 include(CPack)

@@ -2,12 +2,16 @@
 #include <QImage>
 #include <QtTest>
 
-const QStringList kInstalled{"lib/vellora/Vellora.app/Contents/MacOS/Vellora",
-                             "lib/vellora/Vellora.app/Contents/Library/LoginItems/"
-                             "VelloraLaunch.app/Contents/MacOS/VelloraLaunch",
-                             "share/applications/" VELLORA_BUNDLE_ID ".desktop",
-                             "share/icons/hicolor/scalable/apps/" VELLORA_BUNDLE_ID ".svg",
-                             "share/icons/hicolor/256x256/apps/" VELLORA_BUNDLE_ID ".png"};
+const QStringList kInstalled{
+    "lib/vellora/Vellora.app/Contents/MacOS/Vellora",
+    "lib/vellora/Vellora.app/Contents/Library/LoginItems/"
+    "VelloraLaunch.app/Contents/MacOS/VelloraLaunch",
+    "share/applications/" VELLORA_BUNDLE_ID ".desktop",
+    "share/icons/hicolor/scalable/apps/" VELLORA_BUNDLE_ID ".svg",
+    "share/icons/hicolor/256x256/apps/" VELLORA_BUNDLE_ID ".png",
+    "lib/vellora/Vellora.app/Contents/Resources/vellora-activation.js",
+    "share/gnome-shell/extensions/vellora@vellora.app/extension.js",
+    "share/gnome-shell/extensions/vellora-legacy@vellora.app/metadata.json"};
 
 class TestInstall : public QObject {
     Q_OBJECT
