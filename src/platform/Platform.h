@@ -35,6 +35,9 @@ struct Platform {
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<LoginItems> loginItems;
     std::unique_ptr<ScriptHost> scripts; // login-item scripts ("System Events")
+    // Quits the event loop when the system asks the program to end (at logout, from `kill`),
+    // so that it is put away as after "Quit".
+    std::unique_ptr<QObject> quitSignals;
     // One plain sentence for each service this session lacks; the rest works without it.
     QStringList missing;
 };

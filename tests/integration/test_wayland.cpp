@@ -33,6 +33,9 @@ class TestWayland : public QObject, ProgramDriver {
             app.second->terminate(), app.second->waitForFinished(5000);
         apps.clear();
     }
+    static bool sway(const QString& command) {
+        return desktop::run("swaymsg", command.split(' ')).has_value();
+    }
     // The shell's extension service, as the Extensions app and gnome-extensions use it.
     static QString extensions(const QString& method, const QString& uuid) {
         return desktop::run("gdbus", {"call", "--session", "--dest", "org.gnome.Shell",
@@ -64,6 +67,12 @@ private slots:
         closeAll();
         vellora.terminate();
         QVERIFY(vellora.waitForFinished(5000));
+        if (compositor == "kwin") // the script goes with the program
+            QCOMPARE(desktop::run("gdbus",
+                                  {"call", "--session", "--dest", "org.kde.KWin", "--object-path",
+                                   "/Scripting", "--method",
+                                   "org.kde.kwin.Scripting.isScriptLoaded", "vellora-activation"}),
+                     "(false,)\n");
     }
 
     void followsTheApplicationInFront() {
@@ -73,6 +82,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 40, 10000); // no level: 40 back
         close("beta");
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 60, 10000); // Alpha in front again
+    }
+
+    void swayFocusAndWorkspaces() {
+        if (compositor != "sway")
+            QSKIP("sway's own commands");
+        QVERIFY(launch("beta"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 40, 10000);
+        QVERIFY(sway("[app_id=vellora-alpha] focus"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 60, 10000);
+        QVERIFY(sway("workspace 2")); // empty: nothing in front, the captured volume is back
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 40, 10000);
+        QVERIFY(sway("workspace 1")); // Alpha's window had the focus there
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 60, 10000);
     }
 
     void ownWindowsAreNoSwitch() {

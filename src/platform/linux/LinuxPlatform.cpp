@@ -2,6 +2,7 @@
 #include "LinuxWorkspace.h"
 #include "MprisPlayers.h"
 #include "PulseVolumeControl.h"
+#include "QuitSignals.h"
 #include "X11ActivationSource.h"
 #include "X11MouseMonitor.h"
 #include "XdgAutostart.h"
@@ -98,6 +99,7 @@ Platform createPlatform(const PlatformThreads& threads, const QString& volumeInt
     const auto bundle = Bundle::main();
     p.loginItems = std::make_unique<XdgLoginItems>(bundle ? bundle->path() : QString());
     p.scripts = std::make_unique<SystemEventsScripts>();
+    p.quitSignals = std::make_unique<QuitSignals>();
     return p;
 }
 
