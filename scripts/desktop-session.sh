@@ -173,8 +173,9 @@ start_compositor() {
       remember compositor $!
       wait_until gnome-shell 600 gdbus call --session --dest org.gnome.Shell \
         --object-path /org/gnome/Shell --method org.gnome.Shell.Extensions.ListExtensions
-      # The shell starts in the overview, where new windows do not take the focus: a person
-      # leaves it first.
+      # The shell opens the overview once its start-up animation ends, and new windows do not
+      # take the focus there: a person waits for it and leaves it first.
+      wait_until "the start-up overview" 100 overview_is true || true
       wait_until "the overview to close" 200 leave_overview
       ;;
   esac
@@ -185,6 +186,11 @@ start_compositor() {
 qdbus_has() {
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.NameHasOwner "string:$1" | grep -q 'boolean true'
+}
+
+overview_is() {
+  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive | grep -q "$1"
 }
 
 leave_overview() {

@@ -1,12 +1,27 @@
 #include "ActivationSource.h"
 
+#include <utility>
+
 namespace vellora {
 
 // The timer is a child, so that it moves along when the source is moved to another thread.
 ActivationSource::ActivationSource(QObject* parent) : QObject(parent), settle_(this) {
     settle_.setSingleShot(true);
-    settle_.setInterval(kSettleDelay);
-    connect(&settle_, &QTimer::timeout, this, [this] { report(std::nullopt); });
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        ownWindowComing_.invalidate();
+        report(std::nullopt);
+    });
+}
+
+void ActivationSource::ownWindowComing() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ownWindowComing_.start();
+            if (settle_.isActive())
+                settle_.start(kOwnWindowDelay);
+        },
+        Qt::QueuedConnection);
 }
 
 QString ActivationSource::identity(const std::optional<RunningApplication>& application) {
@@ -20,11 +35,19 @@ QString ActivationSource::identity(const std::optional<RunningApplication>& appl
 }
 
 void ActivationSource::frontChanged(const std::optional<RunningApplication>& application) {
+    if (std::exchange(startPending_, false)) {
+        settle_.stop();
+        known_ = true;
+        current_ = identity(application);
+        return;
+    }
     if (!application) {
         // Wait: a window following at once makes this instant nothing.
         if (!known_ || !current_.isEmpty()) {
+            const bool own =
+                ownWindowComing_.isValid() && !ownWindowComing_.hasExpired(kOwnWindowDelay.count());
             if (!settle_.isActive())
-                settle_.start();
+                settle_.start(own ? kOwnWindowDelay : settleDelay_);
         }
         return;
     }
@@ -35,6 +58,7 @@ void ActivationSource::frontChanged(const std::optional<RunningApplication>& app
 void ActivationSource::ownWindowInFront() {
     // A pending "nothing in front" was only the way into this program's window.
     settle_.stop();
+    ownWindowComing_.invalidate();
 }
 
 void ActivationSource::frontReturned(const std::optional<RunningApplication>& application) {

@@ -2,6 +2,7 @@
 
 #include "platform/RunningApplication.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,6 +21,8 @@ class ActivationSource : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds kSettleDelay{250};
+    // How long a window of this program may take to get the focus once it shows.
+    static constexpr std::chrono::milliseconds kOwnWindowDelay{2000};
 
     explicit ActivationSource(QObject* parent = nullptr);
     ~ActivationSource() override = default;
@@ -30,13 +33,20 @@ public:
     // Why it cannot follow the active application, in plain words; empty when it can.
     virtual QString problem() const { return {}; }
     // How long focus must rest on no application before that counts.
-    void setSettleDelay(std::chrono::milliseconds delay) { settle_.setInterval(delay); }
+    void setSettleDelay(std::chrono::milliseconds delay) { settleDelay_ = delay; }
+    // This program shows a window of its own, which takes the focus: until it has it, focus
+    // resting on no window is the way into that window, not the user leaving an application.
+    // (A compositor may clear the focus well before the new window is drawn.) Any thread.
+    void ownWindowComing();
 
 signals:
     // Another application became the active one; nothing when none is in front any more.
     void applicationActivated(const std::optional<vellora::RunningApplication>& application);
 
 protected:
+    // The backend's first report will tell what is in front as this program starts: that is
+    // where switching starts from, not a switch (only changes of the application in front are).
+    void startFromFirstReport() { startPending_ = true; }
     // What is in front now, as a backend sees it: an application, or none.
     void frontChanged(const std::optional<RunningApplication>& application);
     // One of this program's own windows is in front: the application the user works in stays.
@@ -51,8 +61,11 @@ private:
     void report(const std::optional<RunningApplication>& application);
 
     bool known_ = false; // whether anything was reported yet
-    QString current_;    // identity of the application last reported; empty for none
+    bool startPending_ = false;
+    QString current_; // identity of the application last reported; empty for none
     QTimer settle_;
+    std::chrono::milliseconds settleDelay_ = kSettleDelay;
+    QElapsedTimer ownWindowComing_; // since this program last showed a window, if it did
 };
 
 } // namespace vellora

@@ -2,7 +2,10 @@
 
 #include "platform/GlobalMouseMonitor.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
+#include <QTimer>
+#include <chrono>
 
 namespace vellora {
 
@@ -12,7 +15,11 @@ class FocusLossMonitor : public GlobalMouseMonitor {
     Q_OBJECT
 
 public:
-    using GlobalMouseMonitor::GlobalMouseMonitor;
+    // How long this program must stay without the keyboard, after one of its own windows went
+    // away, before that counts.
+    static constexpr std::chrono::milliseconds kSettleDelay{200};
+
+    explicit FocusLossMonitor(QObject* parent = nullptr);
     ~FocusLossMonitor() override { stop(); }
 
     bool seesPresses() const override { return false; }
@@ -20,8 +27,13 @@ public:
     void stop() override;
     bool isRunning() const override { return bool(watch_); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QMetaObject::Connection watch_;
+    QTimer settle_;
+    QElapsedTimer ownWindowHidden_; // since a window of this program last went away
 };
 
 } // namespace vellora

@@ -12,6 +12,7 @@
 #include "panels/Updater.h"
 #include "platform/Platform.h"
 #include "shell/AppDelegate.h"
+#include "shell/OwnWindows.h"
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
@@ -64,6 +65,11 @@ int main(int argc, char** argv) {
     vellora::ActivationPolicy policy;
     vellora::MessageBoxAlerts alerts;
     const auto bundle = vellora::Bundle::main();
+    // The installed desktop entry is named after the bundle: Wayland compositors find this
+    // program's name and icon through it.
+    if (bundle)
+        QGuiApplication::setDesktopFileName(
+            bundle->infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
     vellora::Updater updater(
         {defaults, alerts, platform.workspace.get(),
          bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString()
@@ -80,6 +86,8 @@ int main(int argc, char** argv) {
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
                      &vellora::AppDelegate::announceUpdate);
+    vellora::OwnWindows ownWindows(platform.activations.get());
+    app.installEventFilter(&ownWindows);
     delegate.applicationDidFinishLaunching(platform.missing);
     const int status = app.exec();
 

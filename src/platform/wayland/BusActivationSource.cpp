@@ -35,6 +35,7 @@ struct BusActivationSource::Impl {
     QDBusServiceWatcher watcher;
     QString compositorOwner; // the unique name of the compositor's own connection
     bool strangerTold = false;
+    bool heard = false; // from the compositor, since this program started
 
     Impl(DesktopEntrySource& entries, const QString& service, QObject* owner)
         : namer(entries), watcher(service, QDBusConnection::sessionBus(),
@@ -56,6 +57,7 @@ BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
         return;
     }
     registered_ = true;
+    startFromFirstReport();
     connect(&d->watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& owner) {
                 d->compositorOwner = owner;
@@ -82,6 +84,8 @@ void BusActivationSource::WindowActivated(const QString& applicationId, const QS
                      .arg(tidy(message().service())));
         return;
     }
+    if (!std::exchange(d->heard, true))
+        heardFromCompositor();
     WindowFacts facts;
     bool ok = false;
     facts.pid = pid.trimmed().toLongLong(&ok);

@@ -44,10 +44,13 @@ QVariant firstArgument(const QDBusMessage& reply) {
 KWinActivationSource::KWinActivationSource(DesktopEntrySource& entries, QString scriptPath,
                                            QObject* parent)
     : BusActivationSource(entries, QStringLiteral("org.kde.KWin"), parent),
-      scriptPath_(std::move(scriptPath)) {
-    if (BusActivationSource::isAvailable())
+      scriptPath_(std::move(scriptPath)), retry_(this) {
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, [this] { loadScript(); });
+    if (BusActivationSource::isAvailable()) {
         compositorStarted();
-    else
+        starting_ = false;
+    } else
         problem_ = QStringLiteral("Vellora cannot take calls on the session bus; KWin cannot "
                                   "tell it the active application.");
 }
@@ -58,6 +61,13 @@ KWinActivationSource::~KWinActivationSource() {
 }
 
 void KWinActivationSource::compositorStarted() {
+    backoff_.reset();
+    attemptsLeft_ = kAttempts;
+    loadScript();
+}
+
+void KWinActivationSource::loadScript() {
+    retry_.stop();
     running_ = false;
     if (!QFileInfo(scriptPath_).isFile()) {
         problem_ = QStringLiteral("Vellora's KWin script is missing from its bundle (%1); "
@@ -74,12 +84,22 @@ void KWinActivationSource::compositorStarted() {
     // Loaded scripts run once KWin is asked to start them (the one call both Plasma 5 and 6 take).
     const QDBusMessage started = ok && id >= 0 ? kwin(QStringLiteral("start")) : QDBusMessage();
     if (started.type() != QDBusMessage::ReplyMessage) {
-        const QString why = loaded.type() == QDBusMessage::ErrorMessage ? loaded.errorMessage()
-                                                                        : started.errorMessage();
+        const QDBusMessage& failed = loaded.type() == QDBusMessage::ErrorMessage ? loaded : started;
+        // Just started, KWin may not offer its scripting yet; a KWin that refuses the script
+        // is not asked again and again.
+        const QString error = failed.errorName();
+        if ((error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
+             error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) &&
+            --attemptsLeft_ > 0) {
+            retry_.start(backoff_.next());
+            return;
+        }
+        const QString why = failed.errorMessage();
         problem_ = QStringLiteral("KWin did not run Vellora's script (%1); volumes are not "
                                   "switched.")
                        .arg(why.isEmpty() ? QStringLiteral("it refused it") : why.left(120));
-        diag(QStringLiteral("activation: ") + problem_);
+        if (!starting_) // at start-up the start-up lines say it
+            diag(QStringLiteral("activation: ") + problem_);
         return;
     }
     problem_.clear();
@@ -122,6 +142,14 @@ GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObjec
                                   "(or switch on \"Vellora\" in the Extensions app). Volumes "
                                   "are switched from then on.")
                        .arg(extension_);
+}
+
+// The user turned the extension on while this program runs.
+void GnomeActivationSource::heardFromCompositor() {
+    if (problem_.isEmpty())
+        return;
+    problem_.clear();
+    diag(QStringLiteral("activation: following ") + description());
 }
 
 QString GnomeActivationSource::description() const {

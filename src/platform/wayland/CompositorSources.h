@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/Backoff.h"
 #include "platform/wayland/BusActivationSource.h"
+
+#include <QTimer>
 
 namespace vellora {
 
@@ -25,9 +28,18 @@ protected:
     void compositorStarted() override;
 
 private:
+    static constexpr int kAttempts = 6; // about ten seconds, by the common back-off
+    void loadScript();
+
     QString scriptPath_;
     QString problem_;
     bool running_ = false;
+    bool starting_ = true; // in the constructor: problems go to the start-up lines
+    // KWin takes its name on the bus a moment before it takes scripts: asked too early, it is
+    // asked again, a few times.
+    QTimer retry_;
+    Backoff backoff_;
+    int attemptsLeft_ = 0;
 };
 
 // GNOME Shell: an extension shipped with this program reports focus changes; the user enables
@@ -45,6 +57,9 @@ public:
     bool isAvailable() const override { return problem_.isEmpty(); }
     QString description() const override;
     QString problem() const override { return problem_; }
+
+protected:
+    void heardFromCompositor() override;
 
 private:
     QString extension_;

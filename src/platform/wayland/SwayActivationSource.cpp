@@ -85,7 +85,12 @@ struct SwayActivationSource::Impl {
         const QString pattern = QStringLiteral("sway-ipc.%1.*.sock").arg(getuid());
         const QFileInfoList found =
             QFileInfo(configuredPath).dir().entryInfoList({pattern}, QDir::System, QDir::Time);
-        return found.isEmpty() ? configuredPath : found.first().filePath();
+        // Only this user's own: in a shared folder such as /tmp anyone may make one by that name.
+        for (const QFileInfo& socket : found) {
+            if (socket.ownerId() == getuid())
+                return socket.filePath();
+        }
+        return configuredPath;
     }
 };
 
@@ -96,11 +101,15 @@ SwayActivationSource::SwayActivationSource(DesktopEntrySource& entries, const QS
     connect(&d->retry, &QTimer::timeout, this, &SwayActivationSource::connectToCompositor);
     connect(&d->socket, &QLocalSocket::connected, this, &SwayActivationSource::connected);
     connect(&d->socket, &QLocalSocket::readyRead, this, &SwayActivationSource::readMessages);
-    connect(&d->socket, &QLocalSocket::disconnected, this, &SwayActivationSource::lost);
-    connect(&d->socket, &QLocalSocket::errorOccurred, this, [this] {
-        if (d->socket.state() == QLocalSocket::UnconnectedState)
-            lost(); // a refused or failed attempt; a drop arrives as disconnected()
-    });
+    // A drop, and an attempt that found no compositor, both end here. (A failed attempt tells
+    // its error while the socket still says it is connecting: the state that follows is the
+    // one to go by.)
+    connect(&d->socket, &QLocalSocket::stateChanged, this,
+            [this](QLocalSocket::LocalSocketState state) {
+                if (state == QLocalSocket::UnconnectedState)
+                    lost();
+            });
+    startFromFirstReport();
     connectToCompositor();
 }
 
@@ -130,9 +139,6 @@ void SwayActivationSource::connectToCompositor() {
 }
 
 void SwayActivationSource::connected() {
-    d->backoff.reset();
-    if (std::exchange(d->lossReported, false))
-        diag(QStringLiteral("activation: connected to the compositor again"));
     // Told of every change of focus from now on; then asked what is in front already.
     d->socket.write(frame(kSubscribe, R"(["window","workspace"])"));
     d->socket.write(frame(kGetTree, {}));
@@ -153,8 +159,9 @@ void SwayActivationSource::readMessages() {
         quint32 header[2];
         std::memcpy(header, d->buffer.constData() + kMagicSize, sizeof header);
         if (!d->buffer.startsWith(QByteArray(kMagic, kMagicSize)) || header[0] > kLargestPayload) {
-            diag(QStringLiteral("activation: the compositor's IPC socket speaks another "
-                                "protocol; reconnecting"));
+            if (!d->lossReported) // said once, not at every attempt on the same socket
+                diag(QStringLiteral("activation: the compositor's IPC socket speaks another "
+                                    "protocol; reconnecting"));
             lost();
             return;
         }
@@ -169,8 +176,17 @@ void SwayActivationSource::readMessages() {
 void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
     const QJsonObject body = QJsonDocument::fromJson(payload).object();
     const QString change = body.value(QLatin1String("change")).toString();
-    if (type == kSubscribe && !body.value(QLatin1String("success")).toBool()) {
-        diag(QStringLiteral("activation: the compositor refused to report window changes"));
+    if (type == kSubscribe) {
+        if (!body.value(QLatin1String("success")).toBool()) {
+            diag(QStringLiteral("activation: the compositor refused to report window changes"));
+            return;
+        }
+        // The compositor is back once it answers in its own protocol, not as soon as something
+        // accepts the connection: a socket that takes it and then talks nonsense or hangs up
+        // is tried again ever more slowly, and quietly.
+        d->backoff.reset();
+        if (std::exchange(d->lossReported, false))
+            diag(QStringLiteral("activation: connected to the compositor's IPC socket"));
     } else if (type == kGetTree) {
         const QJsonObject focused = focusedNode(body);
         if (isWindow(focused))
@@ -185,6 +201,10 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
         } else if (change == QLatin1String("close") && id == d->currentWindow) {
             d->currentWindow = 0; // unless another window takes the focus, none is in front
             frontChanged(std::nullopt);
+        } else if (change == QLatin1String("move") && id == d->currentWindow) {
+            // Moved to another workspace or the scratchpad, it leaves the focus behind, on a
+            // window or an empty workspace, and sway tells nothing more: ask what is in front.
+            d->socket.write(frame(kGetTree, {}));
         } else if (id == d->pendingWindow && change != QLatin1String("close")) {
             windowFocused(window); // the window in front may name its application now
         }

@@ -12,7 +12,8 @@
         if (value === undefined || value === null) {
             return "";
         }
-        if (value instanceof ArrayBuffer) {
+        // (An engine without typed arrays must not fail on the question.)
+        if (typeof ArrayBuffer !== "undefined" && value instanceof ArrayBuffer) {
             return String.fromCharCode.apply(null, new Uint8Array(value));
         }
         return String(value);
