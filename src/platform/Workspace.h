@@ -26,6 +26,11 @@ public:
     virtual bool openUrl(const QUrl& url) = 0;
     // Opens a document with the desktop's opener (detached); true when the opener started.
     virtual bool openDocument(const QString& path) = 0;
+    // Shows a notification of the desktop's, for what must be said where no tray shows it;
+    // false when it could not be handed over.
+    virtual bool postNotification(const QString& /*title*/, const QString& /*text*/) {
+        return false;
+    }
 };
 
 } // namespace vellora

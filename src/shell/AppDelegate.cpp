@@ -9,8 +9,10 @@
 #include "list/Resources.h"
 #include "panels/LaunchAtLogin.h"
 #include "panels/Popover.h"
+#include "platform/Workspace.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QSystemTrayIcon>
 
@@ -69,15 +71,23 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
         LaunchAtLogin::migrate(services_.defaults, *services_.loginItems, services_.scripts);
 
     QStringList lacking = missing;
-    if (!trayAtStart)
+    // A Wayland program finds a tray only as it starts: one that comes later is not used.
+    if (!trayAtStart && QGuiApplication::platformName() == QLatin1String("wayland"))
+        lacking << QStringLiteral("No system tray is running; Vellora's icon shows when Vellora "
+                                  "starts after the panel (start Vellora again to open its list).");
+    else if (!trayAtStart)
         lacking << QStringLiteral("No system tray yet; the Vellora icon appears once one starts "
                                   "(start Vellora again to open its list meanwhile).");
     for (const QString& line : std::as_const(lacking))
         diag(line);
-    // One message: a second one would replace the first before anyone read it.
+    // One message: a second one would replace the first before anyone read it. Without a tray
+    // the desktop's notifications say it, where there are any.
     if (trayAtStart && !lacking.isEmpty())
         statusItem_->showMessage(QStringLiteral("Vellora"), lacking.join(QLatin1Char('\n')),
                                  QSystemTrayIcon::Warning);
+    else if (!lacking.isEmpty() && services_.workspace)
+        services_.workspace->postNotification(QStringLiteral("Vellora"),
+                                              lacking.join(QLatin1Char('\n')));
 
     center.post(notification::kAtu);
 }

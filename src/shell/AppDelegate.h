@@ -19,6 +19,7 @@ class NotificationCenter;
 class Popover;
 class QuotesViewController;
 class ScriptHost;
+class Workspace;
 class UserDefaults;
 
 // Owns the tray icon, the main popover with the application list, and the monitor that closes
@@ -35,6 +36,7 @@ public:
         // None: the one-time login-item migration waits for a start that has them.
         LoginItems* loginItems = nullptr;
         ScriptHost* scripts = nullptr;
+        Workspace* workspace = nullptr; // says what no tray can show
     };
     AppDelegate(Services services, QuotesViewController& controller, QObject* parent = nullptr);
     ~AppDelegate() override;

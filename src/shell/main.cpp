@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
          [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get(), &alerts,
          &updater, platform.workspace.get(), switcher.get()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
-                                   platform.loginItems.get(), platform.scripts.get()},
+                                   platform.loginItems.get(), platform.scripts.get(),
+                                   platform.workspace.get()},
                                   controller);
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
                      &vellora::AppDelegate::applicationShouldHandleReopen);

@@ -3,6 +3,8 @@
 #include "ProcessInfo.h"
 #include "core/Bundle.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QHash>
 #include <QProcess>
@@ -43,6 +45,17 @@ bool LinuxWorkspace::openUrl(const QUrl& url) {
 
 bool LinuxWorkspace::openDocument(const QString& path) {
     return launchApplication(QStringLiteral("xdg-open"), {path});
+}
+
+// The desktop's notification service; nothing is waited for.
+bool LinuxWorkspace::postNotification(const QString& title, const QString& text) {
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("Vellora") << uint(0) << QString() << title << text << QStringList()
+           << QVariantMap() << -1;
+    return QDBusConnection::sessionBus().send(notify);
 }
 
 } // namespace vellora

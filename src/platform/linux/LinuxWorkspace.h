@@ -12,6 +12,7 @@ public:
     bool launchApplication(const QString& executable, const QStringList& args = {}) override;
     bool openUrl(const QUrl& url) override;
     bool openDocument(const QString& path) override;
+    bool postNotification(const QString& title, const QString& text) override;
 };
 
 } // namespace vellora
