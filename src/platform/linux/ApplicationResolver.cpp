@@ -1,7 +1,5 @@
 #include "ApplicationResolver.h"
 
-#include "ProcessInfo.h"
-
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -120,15 +118,6 @@ QString ApplicationResolver::sandboxAppIdFromCgroup(const QString& cgroup) {
     if (const auto m = snap.match(cgroup); m.hasMatch())
         return m.captured(1) + QLatin1Char('_') + m.captured(2) + QStringLiteral(".desktop");
     return {};
-}
-
-std::optional<RunningApplication> WindowNamer::name(WindowFacts facts) {
-    facts.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(facts.pid));
-    facts.exePath = proc::exePath(facts.pid);
-    facts.cmdline = proc::cmdline(facts.pid);
-    if (const auto list = entries_.entries())
-        resolver_.setEntries(*list, entries_.defaultFileManagerId());
-    return resolver_.resolve(facts);
 }
 
 } // namespace vellora

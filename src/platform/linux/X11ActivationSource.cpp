@@ -1,6 +1,6 @@
 #include "X11ActivationSource.h"
 
-#include "ApplicationResolver.h"
+#include "WindowNamer.h"
 #include "X11Link.h"
 #include "core/Diagnostics.h"
 #include "platform/Backoff.h"

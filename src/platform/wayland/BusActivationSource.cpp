@@ -1,7 +1,7 @@
 #include "BusActivationSource.h"
 
 #include "core/Diagnostics.h"
-#include "platform/linux/ApplicationResolver.h"
+#include "platform/linux/WindowNamer.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

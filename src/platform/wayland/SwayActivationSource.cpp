@@ -2,7 +2,7 @@
 
 #include "core/Diagnostics.h"
 #include "platform/Backoff.h"
-#include "platform/linux/ApplicationResolver.h"
+#include "platform/linux/WindowNamer.h"
 
 #include <QCoreApplication>
 #include <QDir>
