@@ -73,8 +73,9 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
     QStringList lacking = missing;
     // A Wayland program finds a tray only as it starts: one that comes later is not used.
     if (!trayAtStart && QGuiApplication::platformName() == QLatin1String("wayland"))
-        lacking << QStringLiteral("No system tray is running; Vellora's icon shows when Vellora "
-                                  "starts after the panel (start Vellora again to open its list).");
+        lacking << QStringLiteral("No system tray is running (on GNOME, an AppIndicator extension "
+                                  "brings one); start Vellora again to open its list. A tray "
+                                  "that starts later is used from Vellora's next start.");
     else if (!trayAtStart)
         lacking << QStringLiteral("No system tray yet; the Vellora icon appears once one starts "
                                   "(start Vellora again to open its list meanwhile).");

@@ -144,6 +144,11 @@ private slots:
         QVERIFY(desktop::session("compositor-start"));
         // Nothing is in front on the new compositor: the captured volume is back.
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 40, 15000);
+        const QMap<QString, QString> back{
+            {"sway", "activation: connected to the compositor's IPC socket"},
+            {"kwin", "activation: KWin is back; following a KWin script again"}};
+        if (back.contains(compositor))
+            QVERIFY(lines().contains(back[compositor]));
         QVERIFY(launch("alpha"));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 60, 10000);
     }

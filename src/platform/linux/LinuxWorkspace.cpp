@@ -53,8 +53,9 @@ bool LinuxWorkspace::postNotification(const QString& title, const QString& text)
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    notify << QStringLiteral("Vellora") << uint(0) << QString() << title << text << QStringList()
-           << QVariantMap() << -1;
+    // Notification servers may read the body as markup: it is shown as the text it is.
+    notify << QStringLiteral("Vellora") << uint(0) << QString() << title << text.toHtmlEscaped()
+           << QStringList() << QVariantMap() << -1;
     return QDBusConnection::sessionBus().send(notify);
 }
 

@@ -61,7 +61,9 @@ BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
     connect(&d->watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& owner) {
                 d->compositorOwner = owner;
-                if (!owner.isEmpty())
+                if (owner.isEmpty())
+                    compositorStopped();
+                else
                     compositorStarted(); // restarted: it knows nothing of us any more
             });
     d->compositorOwner = bus.interface()->serviceOwner(compositorService).value();

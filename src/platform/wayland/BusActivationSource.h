@@ -38,6 +38,8 @@ public slots:
 protected:
     // The compositor (re)appeared on the bus, as at start: a helper it runs for us starts here.
     virtual void compositorStarted() {}
+    // The compositor left the bus (it ended, or is restarting): nothing reports until it is back.
+    virtual void compositorStopped() {}
     // The compositor's helper reported for the first time.
     virtual void heardFromCompositor() {}
     const QString& compositorService() const { return compositorService_; }

@@ -17,17 +17,21 @@ namespace {
 
 // The compositor answers at once; a stalled one does not hold this program longer than this.
 constexpr int kCallTimeoutMs = 3000;
+// Quitting waits less: the call reaches a stalled KWin all the same, once it gets to it.
+constexpr int kQuitTimeoutMs = 500;
 
 QDBusMessage call(const QString& service, const QString& path, const QString& interface,
-                  const QString& method, const QVariantList& args = {}) {
+                  const QString& method, const QVariantList& args = {},
+                  int timeoutMs = kCallTimeoutMs) {
     QDBusMessage m = QDBusMessage::createMethodCall(service, path, interface, method);
     m.setArguments(args);
-    return QDBusConnection::sessionBus().call(m, QDBus::Block, kCallTimeoutMs);
+    return QDBusConnection::sessionBus().call(m, QDBus::Block, timeoutMs);
 }
 
-QDBusMessage kwin(const QString& method, const QVariantList& args = {}) {
+QDBusMessage kwin(const QString& method, const QVariantList& args = {},
+                  int timeoutMs = kCallTimeoutMs) {
     return call(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-                QStringLiteral("org.kde.kwin.Scripting"), method, args);
+                QStringLiteral("org.kde.kwin.Scripting"), method, args, timeoutMs);
 }
 
 QDBusMessage shell(const QString& interface, const QString& method, const QVariantList& args) {
@@ -57,10 +61,11 @@ KWinActivationSource::KWinActivationSource(DesktopEntrySource& entries, QString 
 
 KWinActivationSource::~KWinActivationSource() {
     if (running_)
-        kwin(QStringLiteral("unloadScript"), {kPluginName});
+        kwin(QStringLiteral("unloadScript"), {kPluginName}, kQuitTimeoutMs);
 }
 
 void KWinActivationSource::compositorStarted() {
+    restarted_ = restarted_ || !starting_;
     backoff_.reset();
     attemptsLeft_ = kAttempts;
     loadScript();
@@ -85,16 +90,18 @@ void KWinActivationSource::loadScript() {
     const QDBusMessage started = ok && id >= 0 ? kwin(QStringLiteral("start")) : QDBusMessage();
     if (started.type() != QDBusMessage::ReplyMessage) {
         const QDBusMessage& failed = loaded.type() == QDBusMessage::ErrorMessage ? loaded : started;
-        // Just started, KWin may not offer its scripting yet; a KWin that refuses the script
-        // is not asked again and again.
+        // Just started, KWin may not offer its scripting yet, or be too busy to answer in time
+        // (it still loads the script once it gets to the call, and the next attempt starts
+        // afresh from that); a KWin that refuses the script is not asked again and again.
         const QString error = failed.errorName();
+        const bool noReply = error == QLatin1String("org.freedesktop.DBus.Error.NoReply");
         if ((error == QLatin1String("org.freedesktop.DBus.Error.UnknownObject") ||
-             error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) &&
+             error == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") || noReply) &&
             --attemptsLeft_ > 0) {
             retry_.start(backoff_.next());
             return;
         }
-        const QString why = failed.errorMessage();
+        const QString why = noReply ? QStringLiteral("KWin did not answer") : failed.errorMessage();
         problem_ = QStringLiteral("KWin did not run Vellora's script (%1); volumes are not "
                                   "switched.")
                        .arg(why.isEmpty() ? QStringLiteral("it refused it") : why.left(120));
@@ -104,6 +111,17 @@ void KWinActivationSource::loadScript() {
     }
     problem_.clear();
     running_ = true;
+    if (std::exchange(restarted_, false))
+        diag(QStringLiteral("activation: KWin is back; following a KWin script again"));
+}
+
+void KWinActivationSource::compositorStopped() {
+    retry_.stop();
+    const bool wasRunning = std::exchange(running_, false);
+    restarted_ = true;
+    if (wasRunning)
+        diag(QStringLiteral("activation: KWin left the session bus; volumes are not switched "
+                            "until it is back"));
 }
 
 GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObject* parent)

@@ -26,6 +26,7 @@ public:
 
 protected:
     void compositorStarted() override;
+    void compositorStopped() override;
 
 private:
     static constexpr int kAttempts = 6; // about ten seconds, by the common back-off
@@ -34,7 +35,8 @@ private:
     QString scriptPath_;
     QString problem_;
     bool running_ = false;
-    bool starting_ = true; // in the constructor: problems go to the start-up lines
+    bool starting_ = true;   // in the constructor: problems go to the start-up lines
+    bool restarted_ = false; // KWin went or came again since: said once its script runs again
     // KWin takes its name on the bus a moment before it takes scripts: asked too early, it is
     // asked again, a few times.
     QTimer retry_;
