@@ -211,16 +211,9 @@ stop_compositor() {
   sed -i '/^compositor /d' "$dir/pids"
 }
 
-# A headless Wayland session in place of the X one.
-start_wayland() {
-  local c=$VELLORA_COMPOSITOR desktop
-  case $c in
-    sway) desktop=sway ;;
-    kwin) desktop=KDE ;;
-    gnome) desktop=GNOME ;;
-    *) log "VELLORA_COMPOSITOR must be sway, kwin or gnome, not $c"; return 2 ;;
-  esac
-  if [ "$(id -u)" -eq 0 ]; then log "compositors do not run as root"; return 2; fi
+# The environment every client of the session exports, whatever its display: throwaway HOME
+# and XDG folders, the session's audio server.
+write_env() {
   cat >"$dir/env" <<ENV
 export HOME=$dir/home
 export XDG_CONFIG_HOME=$dir/config
@@ -231,7 +224,31 @@ export XDG_RUNTIME_DIR=$dir/run
 export XDG_DATA_DIRS=/usr/local/share:/usr/share
 export PULSE_SERVER=unix:$dir/pulse/native
 export VELLORA_DESKTOP_DIR=$dir
-export VELLORA_AUDIO=pulseaudio
+export VELLORA_AUDIO=$1
+ENV
+}
+
+# A private bus of the session's, exported as VARIABLE; it forks only once it listens.
+start_bus() {
+  local name=$1 variable=$2 bus
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+    --address="unix:path=$dir/run/$name")
+  remember "$name" "$(sed -n 2p <<<"$bus")"
+  echo "export $variable=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+}
+
+# A headless Wayland session in place of the X one.
+start_wayland() {
+  local c=$VELLORA_COMPOSITOR desktop
+  case $c in
+    sway) desktop=sway ;;
+    kwin) desktop=KDE ;;
+    gnome) desktop=GNOME ;;
+    *) log "VELLORA_COMPOSITOR must be sway, kwin or gnome, not $c"; return 2 ;;
+  esac
+  if [ "$(id -u)" -eq 0 ]; then log "compositors do not run as root"; return 2; fi
+  write_env pulseaudio
+  cat >>"$dir/env" <<ENV
 export VELLORA_COMPOSITOR=$c
 export WAYLAND_DISPLAY=wayland-vellora
 export XDG_SESSION_TYPE=wayland
@@ -241,17 +258,10 @@ ENV
   [ "$c" = sway ] && echo "export SWAYSOCK=$dir/run/sway-ipc.sock" >>"$dir/env"
   # shellcheck disable=SC1091
   source "$dir/env"
-  local bus
-  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
-    --address="unix:path=$dir/run/bus")
-  remember dbus "$(sed -n 2p <<<"$bus")"
-  echo "export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+  start_bus bus DBUS_SESSION_BUS_ADDRESS
   if [ "$c" = gnome ]; then
     # GNOME Shell asks the system bus for the login manager: a private one stands in for it.
-    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
-      --address="unix:path=$dir/run/system-bus")
-    remember system-bus "$(sed -n 2p <<<"$bus")"
-    echo "export DBUS_SYSTEM_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+    start_bus system-bus DBUS_SYSTEM_BUS_ADDRESS
     # Vellora's extension, installed for this user as `cmake --install` does for all.
     mkdir -p "$dir/data/gnome-shell/extensions"
     cp -r "$here"/../src/platform/wayland/gnome-shell/* "$dir/data/gnome-shell/extensions/"
@@ -286,29 +296,15 @@ start() {
   read -r -t 15 display <"$dir/displayfd" || { log "Xvfb did not start"; return 1; }
   rm -f "$dir/displayfd"
 
-  cat >"$dir/env" <<ENV
+  write_env "$audio"
+  cat >>"$dir/env" <<ENV
 export DISPLAY=:$display
-export HOME=$dir/home
-export XDG_CONFIG_HOME=$dir/config
-export XDG_DATA_HOME=$dir/data
-export XDG_CACHE_HOME=$dir/cache
-export XDG_STATE_HOME=$dir/state
-export XDG_RUNTIME_DIR=$dir/run
-export XDG_DATA_DIRS=/usr/local/share:/usr/share
-export PULSE_SERVER=unix:$dir/pulse/native
-export VELLORA_DESKTOP_DIR=$dir
-export VELLORA_AUDIO=$audio
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 ENV
   # shellcheck disable=SC1091
   source "$dir/env"
 
-  # The session bus forks only once it listens.
-  local bus
-  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
-    --address="unix:path=$dir/run/bus")
-  remember dbus "$(sed -n 2p <<<"$bus")"
-  echo "export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus")" >>"$dir/env"
+  start_bus bus DBUS_SESSION_BUS_ADDRESS
 
   openbox --sm-disable --startup "touch $dir/openbox.ready" >"$dir/openbox.log" 2>&1 &
   remember openbox $!
