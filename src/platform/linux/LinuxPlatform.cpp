@@ -45,10 +45,10 @@ std::unique_ptr<ActivationSource> activationSource(DesktopEntrySource& entries) 
         return std::make_unique<SwayActivationSource>(entries, socket);
     if (onSessionBus(QStringLiteral("org.kde.KWin"))) {
         const auto bundle = Bundle::main();
-        const QString script = bundle ? bundle->path() + "/Contents/Resources/" +
-                                            KWinActivationSource::kPluginName + ".js"
-                                      : QString();
-        return std::make_unique<KWinActivationSource>(entries, script);
+        return std::make_unique<KWinActivationSource>(
+            entries, bundle ? bundle->pathForResource(KWinActivationSource::kPluginName,
+                                                      QStringLiteral("js"))
+                            : QString());
     }
     if (onSessionBus(QStringLiteral("org.gnome.Shell")))
         return std::make_unique<GnomeActivationSource>(entries);

@@ -75,9 +75,9 @@ void KWinActivationSource::loadScript() {
     retry_.stop();
     running_ = false;
     if (!QFileInfo(scriptPath_).isFile()) {
-        problem_ = QStringLiteral("Vellora's KWin script is missing from its bundle (%1); "
+        problem_ = QStringLiteral("Vellora's KWin script (%1.js) is missing from its bundle; "
                                   "volumes are not switched.")
-                       .arg(scriptPath_);
+                       .arg(kPluginName);
         return;
     }
     // A script left behind by an earlier run that ended abruptly reports to nobody.
