@@ -47,7 +47,7 @@ void ActivationSource::frontChanged(const std::optional<RunningApplication>& app
             const bool own =
                 ownWindowComing_.isValid() && !ownWindowComing_.hasExpired(kOwnWindowDelay.count());
             if (!settle_.isActive())
-                settle_.start(own ? kOwnWindowDelay : settleDelay_);
+                settle_.start(own ? kOwnWindowDelay : kSettleDelay);
         }
         return;
     }

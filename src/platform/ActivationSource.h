@@ -20,6 +20,7 @@ class ActivationSource : public QObject {
     Q_OBJECT
 
 public:
+    // How long focus must rest on no application before that counts.
     static constexpr std::chrono::milliseconds kSettleDelay{250};
     // How long a window of this program may take to get the focus once it shows.
     static constexpr std::chrono::milliseconds kOwnWindowDelay{2000};
@@ -28,12 +29,10 @@ public:
     ~ActivationSource() override = default;
     // Whether activations can be observed at all in this session.
     virtual bool isAvailable() const = 0;
-    // What it follows, for the start-up lines: "sway's IPC socket", for one.
+    // What it follows, for the start-up lines: "a KWin script", for one.
     virtual QString description() const = 0;
     // Why it cannot follow the active application, in plain words; empty when it can.
     virtual QString problem() const { return {}; }
-    // How long focus must rest on no application before that counts.
-    void setSettleDelay(std::chrono::milliseconds delay) { settleDelay_ = delay; }
     // This program shows a window of its own, which takes the focus: until it has it, focus
     // resting on no window is the way into that window, not the user leaving an application.
     // (A compositor may clear the focus well before the new window is drawn.) Any thread.
@@ -64,7 +63,6 @@ private:
     bool startPending_ = false;
     QString current_; // identity of the application last reported; empty for none
     QTimer settle_;
-    std::chrono::milliseconds settleDelay_ = kSettleDelay;
     QElapsedTimer ownWindowComing_; // since this program last showed a window, if it did
 };
 

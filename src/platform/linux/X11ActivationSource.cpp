@@ -30,10 +30,6 @@ struct X11ActivationSource::Impl {
         return !f.wmClass.isEmpty() || !f.wmInstance.isEmpty() || !f.gtkApplicationId.isEmpty() ||
                !f.kdeDesktopFile.isEmpty();
     }
-
-    std::optional<RunningApplication> resolve(WindowFacts facts) {
-        return namer.name(std::move(facts));
-    }
 };
 
 X11ActivationSource::X11ActivationSource(DesktopEntrySource& entries, QObject* parent)
@@ -128,7 +124,7 @@ void X11ActivationSource::activeWindowChanged(int changes) {
         if (changes >= 2 && *window != 0)
             if (auto facts = d->x->describe(*window);
                 facts && Impl::named(*facts) && facts->pid != QCoreApplication::applicationPid())
-                frontReturned(d->resolve(std::move(*facts)));
+                frontReturned(d->namer.name(std::move(*facts)));
         return; // else a repeat
     }
     if (d->lastWindow)
@@ -154,7 +150,7 @@ void X11ActivationSource::activeWindowChanged(int changes) {
     }
     if (Impl::named(*facts)) {
         d->x->watch(*window, false); // its end is all that matters now
-        frontChanged(d->resolve(std::move(*facts)));
+        frontChanged(d->namer.name(std::move(*facts)));
         return;
     }
     // Not named yet: until it names an application, none is in front.
@@ -170,7 +166,7 @@ void X11ActivationSource::pendingWindowNamed() {
         return;
     d->x->watch(d->pendingWindow, false);
     d->pendingWindow = 0;
-    frontChanged(d->resolve(std::move(*facts)));
+    frontChanged(d->namer.name(std::move(*facts)));
 }
 
 void X11ActivationSource::windowDestroyed(uint32_t window) {

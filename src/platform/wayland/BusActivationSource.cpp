@@ -44,8 +44,7 @@ struct BusActivationSource::Impl {
 
 BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
                                          const QString& compositorService, QObject* parent)
-    : ActivationSource(parent), d(std::make_unique<Impl>(entries, compositorService, this)),
-      compositorService_(compositorService) {
+    : ActivationSource(parent), d(std::make_unique<Impl>(entries, compositorService, this)) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -75,6 +74,13 @@ BusActivationSource::~BusActivationSource() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.unregisterObject(kPath);
     bus.unregisterService(kService);
+}
+
+QString BusActivationSource::unreachable(const QString& compositor) const {
+    return registered_ ? QString()
+                       : QStringLiteral("Vellora cannot take calls on the session bus; %1 cannot "
+                                        "tell it the active application.")
+                             .arg(compositor);
 }
 
 void BusActivationSource::WindowActivated(const QString& applicationId, const QString& windowClass,

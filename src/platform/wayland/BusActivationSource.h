@@ -42,12 +42,12 @@ protected:
     virtual void compositorStopped() {}
     // The compositor's helper reported for the first time.
     virtual void heardFromCompositor() {}
-    const QString& compositorService() const { return compositorService_; }
+    // Why the compositor cannot reach this program, when it cannot; else empty.
+    QString unreachable(const QString& compositor) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
-    QString compositorService_;
     bool registered_ = false;
 };
 

@@ -51,12 +51,10 @@ KWinActivationSource::KWinActivationSource(DesktopEntrySource& entries, QString 
       scriptPath_(std::move(scriptPath)), retry_(this) {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, [this] { loadScript(); });
-    if (BusActivationSource::isAvailable()) {
+    problem_ = unreachable(QStringLiteral("KWin"));
+    if (problem_.isEmpty())
         compositorStarted();
-        starting_ = false;
-    } else
-        problem_ = QStringLiteral("Vellora cannot take calls on the session bus; KWin cannot "
-                                  "tell it the active application.");
+    starting_ = false;
 }
 
 KWinActivationSource::~KWinActivationSource() {
@@ -127,9 +125,9 @@ void KWinActivationSource::compositorStopped() {
 GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObject* parent)
     : BusActivationSource(entries, QStringLiteral("org.gnome.Shell"), parent) {
     const QString version =
-        firstArgument(call(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
-                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                           {QStringLiteral("org.gnome.Shell"), QStringLiteral("ShellVersion")}))
+        firstArgument(shell(QStringLiteral("org.freedesktop.DBus.Properties"),
+                            QStringLiteral("Get"),
+                            {QStringLiteral("org.gnome.Shell"), QStringLiteral("ShellVersion")}))
             .value<QDBusVariant>()
             .variant()
             .toString();
@@ -141,10 +139,10 @@ GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObjec
                             QStringLiteral("GetExtensionInfo"), {extension_})));
     // The shell's states: 1 is running (ENABLED, or ACTIVE since GNOME 46).
     const int state = info.value(QStringLiteral("state")).toInt();
-    if (!BusActivationSource::isAvailable())
-        problem_ = QStringLiteral("Vellora cannot take calls on the session bus; GNOME Shell "
-                                  "cannot tell it the active application.");
-    else if (info.isEmpty())
+    problem_ = unreachable(QStringLiteral("GNOME Shell"));
+    if (!problem_.isEmpty())
+        return;
+    if (info.isEmpty())
         problem_ = QStringLiteral("GNOME Shell tells Vellora the active application only "
                                   "through Vellora's extension, which is not installed: install "
                                   "Vellora's package, log out and in, then run "
