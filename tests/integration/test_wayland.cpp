@@ -51,8 +51,19 @@ private slots:
     void initTestCase() {
         QVERIFY2(!compositor.isEmpty(), "run inside with-desktop.sh with VELLORA_COMPOSITOR set");
         if (compositor == "gnome") {
-            // The shell finds extensions a moment after it starts; the user turns ours on.
-            const QString uuid = "vellora-legacy@vellora.app";
+            // The shell finds extensions a moment after it starts; the user turns on the one
+            // made for this shell: ES modules from GNOME 45 on, the legacy format before.
+            const QString version =
+                desktop::run("gdbus",
+                             {"call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+                              "/org/gnome/Shell", "--method", "org.freedesktop.DBus.Properties.Get",
+                              "org.gnome.Shell", "ShellVersion"})
+                    .value_or("");
+            static const QRegularExpression major("'(\\d+)\\.");
+            const int shellMajor = major.match(version).captured(1).toInt();
+            QVERIFY2(shellMajor >= 40, qPrintable("GNOME Shell version: " + version));
+            const QString uuid =
+                shellMajor >= 45 ? "vellora@vellora.app" : "vellora-legacy@vellora.app";
             QTRY_VERIFY_WITH_TIMEOUT(extensions("GetExtensionInfo", uuid).contains("'state'"),
                                      15000);
             QCOMPARE(extensions("EnableExtension", uuid).trimmed(), "(true,)");

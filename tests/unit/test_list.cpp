@@ -13,7 +13,8 @@ const QString red = AppListView::kRedMarker;
 
 // Delivers a key as the desktop would: to the list's focused search field.
 void key(UiHarness& h, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QApplication::setActiveWindow(h.controller.view());
+    h.controller.view()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.controller.view()));
     h.controller.searchController()->setFocus();
     QTest::keyClick(h.controller.searchController(), Qt::Key(k), mods);
 }

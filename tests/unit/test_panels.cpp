@@ -61,7 +61,7 @@ private slots:
         for (const auto& [k, entry] : std::initializer_list<std::pair<int, QString>>{
                  {Qt::Key_Return, "10/*/*/*/*/App1"}, {Qt::Key_Enter, "20/*/*/*/*/App1"}}) {
             s.open(1);
-            QApplication::setActiveWindow(e.slider()->window());
+            e.slider()->window()->activateWindow();
             QTRY_COMPARE(QApplication::focusWidget(), e.slider());
             out.lines.clear();
             QTest::keySequence(e.slider(), QKeySequence(Qt::Key_Right, k));
