@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Install the Debian packages Vellora needs to build, test and run its demo.
-# Idempotent: only packages that are missing are installed; sudo only when not root.
+# Install the Debian packages Vellora needs to build, test and run its demo, on Debian 12
+# (bookworm) or Debian 13 (trixie). Idempotent: only packages that are missing are installed;
+# sudo only when not root.
 set -euo pipefail
 
 packages=(
   # toolchain; clang and its sanitizer and libFuzzer runtime for the fuzz targets
-  cmake ninja-build g++ pkg-config clang-format git clang libclang-rt-14-dev
+  cmake ninja-build g++ pkg-config clang-format git clang libclang-rt-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
   libpulse-dev libglib2.0-dev
@@ -21,9 +22,16 @@ packages=(
   fonts-dejavu-core fonts-noto-color-emoji adwaita-icon-theme hicolor-icon-theme
   # installing and packaging: the Debian package's dependencies, desktop-entry checks,
   # process namespaces for the launcher tests, reading back the acknowledgements PDF
-  # (pdftotext, pdffonts)
-  dpkg-dev desktop-file-utils util-linux poppler-utils
+  # (pdftotext, pdffonts); cpack reads the libraries' architecture with file(1)
+  dpkg-dev file desktop-file-utils util-linux mount poppler-utils
+  # the suite's second run, in a Debian root of the other supported release
+  debootstrap rsync
 )
+
+# Names that differ between releases. Qt 6.8 (trixie) moved the SVG image plug-in, which renders
+# the icons at build time, out of libqt6svg6.
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if [ "$codename" != bookworm ]; then packages+=(qt6-svg-plugins); fi
 
 missing=()
 for p in "${packages[@]}"; do
