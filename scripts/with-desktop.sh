@@ -6,7 +6,31 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Wayland compositors refuse to run as root: such a session, and the command in it, run as an
 # unprivileged user instead.
 if [ -n "${VELLORA_COMPOSITOR:-}" ] && [ "$(id -u)" -eq 0 ]; then
-  exec setpriv --reuid=nobody --regid=nogroup --clear-groups bash "$0" "$@"
+  as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  tree=$(cd "$here/.." && pwd)
+  if "${as_nobody[@]}" test -r "$here/with-desktop.sh"; then
+    exec "${as_nobody[@]}" bash "$here/with-desktop.sh" "$@"
+  fi
+  # The clone lies under a folder that user may not enter (root's home is 0700). In a mount
+  # namespace of the session's own, the topmost such folder is replaced by an empty one that
+  # holds only the way to the clone; nothing changes for anyone else.
+  blocked=/
+  while [ "$blocked" != "$tree" ]; do
+    next=$tree
+    while [ "$(dirname "$next")" != "$blocked" ]; do next=$(dirname "$next"); done
+    blocked=${next}
+    "${as_nobody[@]}" test -x "$blocked" || break
+  done
+  exec unshare --mount --propagation private bash -c '
+    set -e
+    tree=$1 blocked=$2; shift 2
+    stash=$(mktemp -d /tmp/vellora-tree.XXXXXX)
+    mount --bind "$tree" "$stash"
+    mount -t tmpfs -o mode=0755 vellora-open "$blocked"
+    mkdir -p "$tree"
+    mount --move "$stash" "$tree"
+    rmdir "$stash"
+    exec "$@"' bash "$tree" "$blocked" "${as_nobody[@]}" bash "$here/with-desktop.sh" "$@"
 fi
 session=$(mktemp -d "${TMPDIR:-/tmp}/vellora-desktop.XXXXXX")
 cleanup() {
