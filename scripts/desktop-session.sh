@@ -282,6 +282,8 @@ start() {
   mkdir -p -m 700 "$dir/run"
   cp "$here"/fixtures/applications/*.desktop "$dir/data/applications/"
   cp "$here"/fixtures/config/mimeapps.list "$dir/config/"
+  # The fixtures' own icons: not every release's icon theme has a full-colour one for each.
+  cp -r "$here"/fixtures/icons "$dir/data/"
   if [ -n "${VELLORA_COMPOSITOR:-}" ]; then
     start_wayland
     return
