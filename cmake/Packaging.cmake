@@ -45,9 +45,21 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VELLORA_VENDOR_HOST}")
-# Libraries the programs link come from dpkg-shlibdeps; plug-ins Qt loads at run time do not.
+# Libraries the programs link come from dpkg-shlibdeps; plug-ins Qt loads at run time do not: the
+# packages that ship them on the release building the package are asked of dpkg (Qt 6.8 moved the
+# SVG plug-ins from libqt6svg6 to qt6-svg-plugins).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+set(vellora_plugin_packages qt6-qpa-plugins)
+foreach(plugin platforms/libqxcb.so imageformats/libqsvg.so iconengines/libqsvgicon.so)
+  execute_process(COMMAND dpkg-query -S "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}/${plugin}"
+                  OUTPUT_VARIABLE owner ERROR_QUIET RESULT_VARIABLE unknown)
+  string(REGEX REPLACE "^([^:,]+).*" "\\1" owner "${owner}")
+  if(NOT unknown AND NOT owner STREQUAL "")
+    list(APPEND vellora_plugin_packages ${owner})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES vellora_plugin_packages)
+list(JOIN vellora_plugin_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "pulseaudio | pipewire-pulse, hicolor-icon-theme, fonts-noto-color-emoji, qt6-wayland")
 include(CPack)
