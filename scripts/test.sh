@@ -1,29 +1,48 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, configures, builds, checks formatting, runs CTest
 # (unit, integration, e2e, install and fault tests), then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly, then the dev
+# suite again inside a Debian root of the other supported release (scripts/other-release.sh).
+# Every stage runs even when one before it failed; the last lines say which passed.
 #   bash scripts/test.sh          all of it
 #   bash scripts/test.sh dev      only the dev preset's suite (Debug, warnings as errors)
 #   bash scripts/test.sh asan     only the sanitizer build's suite
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")/.."
 only=${1:-}
 
-bash scripts/install-deps.sh
-bash scripts/check-format.sh
-bash scripts/lint-js.sh
+bash scripts/install-deps.sh || exit 1
+
+passed=() failed=()
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "== $name"
+  if "$@"; then
+    passed+=("$name ($((SECONDS - start)) s)")
+  else
+    failed+=("$name ($((SECONDS - start)) s)")
+  fi
+}
 
 suite() {
-  cmake --preset "$1"
-  cmake --build --preset "$1" -j "$(nproc)"
-  ctest --preset "$1"
+  cmake --preset "$1" && cmake --build --preset "$1" -j "$(nproc)" && ctest --preset "$1"
 }
 
 if [ -z "$only" ]; then
-  suite dev
-  suite asan
+  stage format bash scripts/check-format.sh
+  stage lint-js bash scripts/lint-js.sh
+  stage dev suite dev
+  stage asan suite asan
   # A short run of every fuzz target (clang, libFuzzer); scripts/fuzz.sh says how to run longer.
-  bash scripts/fuzz.sh 10
+  stage fuzz bash scripts/fuzz.sh 10
+  stage other-release bash scripts/other-release.sh
 else
-  suite "$only"
+  stage "$only" suite "$only"
 fi
+
+echo
+for s in "${passed[@]}"; do echo "passed: $s"; done
+for s in "${failed[@]}"; do echo "FAILED: $s"; done
+echo "stages: ${#passed[@]} passed, ${#failed[@]} failed"
+[ ${#failed[@]} -eq 0 ]
