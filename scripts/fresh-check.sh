@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Tries the README's two commands as a newcomer meets them: a fresh Debian of the given release
+# (debootstrap minbase plus git, nothing else), a clone of this repository's HEAD, then the test
+# command and the run command with no display, printing each stage's status and time. Not part of
+# the test command: it takes 20 to 40 minutes on two cores. Needs root (debootstrap, chroot).
+#   bash scripts/fresh-check.sh [bookworm|trixie] [--user] [--dir PATH]
+#     --user      run the commands as an ordinary user with sudo (default: as root)
+#     --dir PATH  where the clone goes (default: the user's home; a path with a space works too)
+# The machine is kept in /var/tmp/vellora-fresh-<release> until the next check; logs lie beside it.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+release=bookworm as_user= dir=
+while [ $# -gt 0 ]; do
+  case $1 in
+    bookworm | trixie) release=$1 ;;
+    --user) as_user=newcomer ;;
+    --dir) dir=${2:?--dir needs a path}; shift ;;
+    *) echo "usage: fresh-check.sh [bookworm|trixie] [--user] [--dir PATH]" >&2; exit 2 ;;
+  esac
+  shift
+done
+[ "$(id -u)" -eq 0 ] || { echo "fresh-check.sh needs root (debootstrap, chroot)" >&2; exit 2; }
+command -v debootstrap >/dev/null || apt-get install -y -q debootstrap >/dev/null
+home=/root
+[ -n "$as_user" ] && home=/home/$as_user
+dir=${dir:-$home/vellora}
+
+root=/var/tmp/vellora-fresh-$release
+logs=$root-logs
+rm -rf "$root" "$logs"
+mkdir -p "$logs"
+mirror=$(awk '/^URIs:/ && $2 !~ /security/ { print $2; exit }
+  /^deb / && $2 !~ /security/ { print $2; exit }' /etc/apt/sources.list.d/*.sources \
+  /etc/apt/sources.list 2>/dev/null || true)
+mirror=${mirror:-http://deb.debian.org/debian}
+
+step() { # name, command...: runs one stage and prints its status and time
+  local name=$1 start=$SECONDS rc=0
+  shift
+  "$@" >"$logs/$name.log" 2>&1 || rc=$?
+  printf '%-8s %s after %d s (%s)\n' "$name" "$([ $rc -eq 0 ] && echo passed || echo "FAILED rc=$rc")" \
+    $((SECONDS - start)) "$logs/$name.log"
+  return $rc
+}
+
+# Everything in the machine runs in a mount namespace of its own: its mounts end with the check.
+in_machine() {
+  unshare --mount --propagation private bash -c '
+    root=$1; shift
+    mount -t proc proc "$root/proc"; mount --rbind /dev "$root/dev"
+    mount -t sysfs sys "$root/sys"; mount -t tmpfs tmpfs "$root/tmp"
+    exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb "$@"' bash "$root" "$@"
+}
+
+make_machine() {
+  debootstrap --variant=minbase "$release" "$root" "$mirror"
+  rm -f "$root/etc/apt/sources.list"
+  printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n' \
+    "$mirror" "$release" "$release" /usr/share/keyrings/debian-archive-keyring.gpg \
+    >"$root/etc/apt/sources.list.d/debian.sources"
+  cp /etc/resolv.conf "$root/etc/resolv.conf"
+  local extra=()
+  [ -n "$as_user" ] && extra=(sudo)
+  in_machine bash -c "apt-get update -q && apt-get install -y -q --no-install-recommends git \
+    ca-certificates ${extra[*]}"
+  if [ -n "$as_user" ]; then # an ordinary user whom sudo lets install packages
+    in_machine useradd --create-home --shell /bin/bash "$as_user"
+    echo "$as_user ALL=(ALL) NOPASSWD: ALL" >"$root/etc/sudoers.d/$as_user"
+  fi
+  mkdir -p "$root$(dirname "$dir")"
+  git clone -q "$repo" "$root$dir"
+  [ -n "$as_user" ] && in_machine chown -R "$as_user:" "$(dirname "$dir")"
+  true
+}
+
+run_as() { # the README's command, as the newcomer types it in the clone
+  local cmd="cd $(printf '%q' "$dir") && $1"
+  if [ -n "$as_user" ]; then
+    in_machine su - "$as_user" -c "$cmd"
+  else
+    in_machine env HOME=/root CI=true bash -c "$cmd"
+  fi
+}
+
+echo "Fresh Debian $release, clone in '$dir', as ${as_user:-root}: $(git -C "$repo" rev-parse --short HEAD)"
+step machine make_machine || exit 1
+status=0
+step test run_as "bash scripts/test.sh" || status=1
+tail -12 "$logs/test.log" | sed 's/^/  test: /'
+step run run_as "bash scripts/run.sh" || status=1
+tail -4 "$logs/run.log" | sed 's/^/  run: /'
+echo "Fresh Debian $release: $([ $status -eq 0 ] && echo "both commands passed" || echo FAILED)"
+exit $status
