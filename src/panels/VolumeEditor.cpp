@@ -6,12 +6,18 @@
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
 
 namespace vellora {
+
+namespace {
+// What the disable button can show inside the editor: from its left edge to the editor's.
+constexpr int kLabelWidth = 220 - 20 - 8;
+} // namespace
 
 VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
                            QObject* parent)
@@ -55,7 +61,7 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
     view->setFixedSize(220, 70);
     auto* button = new QPushButton(view);
     v1_ = button;
-    button->setGeometry(20, 5, 220, 20);
+    button->setGeometry(20, 5, 220, 20); // its last 20 pixels lie outside the editor
     button->setFlat(true);
     button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none; }"));
     connect(button, &QPushButton::clicked, this, &VolumeEditor::disable);
@@ -79,6 +85,23 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
         else if (tick != linked_)
             link();
     });
+    // Every user action stores the level, also one that leaves the slider where it was (Left or
+    // Home at 0, a click on the knob, a drag to the end it is at): what the slider shows is
+    // then what is stored. An action that moved the slider has stored already.
+    const auto storeAfterAction = [this](int storesBefore) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, storesBefore] {
+                if (slider_ && !slider_->isSliderDown() && stores_ == storesBefore)
+                    link();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(slider, &QSlider::actionTriggered, this,
+            [this, storeAfterAction] { storeAfterAction(stores_); });
+    connect(slider, &QSlider::sliderPressed, this, [this] { storesAtPress_ = stores_; });
+    connect(slider, &QSlider::sliderReleased, this,
+            [this, storeAfterAction] { storeAfterAction(storesAtPress_); });
 
     const QString shortened = shortName(name);
     setLabel(shortened + QStringLiteral(" - Disabled"));
@@ -107,13 +130,29 @@ void VolumeEditor::link() {
     if (!slider_)
         return;
     linked_ = slider_->value();
+    ++stores_;
     const QString level = QString::number(linked_);
     theNewApp_ = table_.putEntry(level, subject_.name);
-    setLabel(subject_.name + QStringLiteral(":   ") + level);
+    // The whole name, unless the level would not fit beside it: then the name is cut, visibly.
+    const QString suffix = QStringLiteral(":   ") + level;
+    QString name = subject_.name;
+    if (v1_) {
+        const QFontMetrics metrics(v1_->font());
+        name = metrics.elidedText(name, Qt::ElideRight,
+                                  kLabelWidth - metrics.horizontalAdvance(suffix));
+    }
+    setLabel(name + suffix);
 }
 
 void VolumeEditor::disable() {
     table_.removeEntry(subject_.name);
+    // The editor shows what is stored: no level any more.
+    if (slider_) {
+        const QSignalBlocker quiet(slider_.data());
+        slider_->setValue(0);
+    }
+    linked_ = 0;
+    setLabel(shortName(subject_.name) + QStringLiteral(" - Disabled"));
     if (hooks_.fetchLog)
         hooks_.fetchLog();
 }

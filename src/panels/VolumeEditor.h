@@ -76,6 +76,8 @@ private:
     QPointer<QSlider> slider_;
     EditorSubject subject_;
     int linked_ = 0; // the level last stored, or shown at opening
+    int stores_ = 0; // levels stored by this editor, to tell whether a user action stored one
+    int storesAtPress_ = 0;
     QString theNewApp_;
 };
 

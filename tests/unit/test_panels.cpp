@@ -6,6 +6,7 @@
 #include "support/UiHarness.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QTextDocumentFragment>
 #include <QtTest>
 
@@ -69,6 +70,50 @@ private slots:
             QVERIFY(!e.isShown());
             QCOMPARE(out.lines.mid(0, 3), (QStringList{entry, "close", "fet"}));
         }
+    }
+
+    // Each user action on the slider stores the level once, also one that leaves it at 0; a long
+    // name gives way to the level; after "Disable?" the editor shows that no level is stored.
+    void everyActionStores_data() {
+        QTest::addColumn<int>("key"); // 0: the knob clicked, -1: the knob dragged past its end
+        for (const auto& [row, key] :
+             std::initializer_list<std::pair<const char*, int>>{{"Left", Qt::Key_Left},
+                                                                {"Home", Qt::Key_Home},
+                                                                {"Down", Qt::Key_Down},
+                                                                {"Page Down", Qt::Key_PageDown},
+                                                                {"knob clicked", 0},
+                                                                {"knob dragged", -1}})
+            QTest::newRow(row) << key;
+    }
+    void everyActionStores() {
+        QFETCH(int, key);
+        Shell s(3);
+        VolumeEditor& e = s.controller.editor();
+        const QString name = "An application whose name is far too long for the editor";
+        const QString entry = "0/*/*/*/*/" + name;
+        s.controller.table().saveTable({""});
+        s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+        QSlider* slider = e.slider();
+        const QPoint knob(3, slider->height() / 2), beyond(-60, slider->height() / 2);
+        DiagnosticCapture out;
+        if (key > 0) {
+            QTest::keyClick(slider, Qt::Key(key));
+        } else {
+            QTest::mousePress(slider, Qt::LeftButton, {}, knob);
+            if (key < 0)
+                QTest::mouseMove(slider, beyond);
+            QTest::mouseRelease(slider, Qt::LeftButton, {}, key < 0 ? beyond : knob);
+        }
+        UiHarness::settle();
+        QCOMPARE(out.lines.count(entry), 1);
+        QCOMPARE(*s.controller.table().loadTable(), (QStringList{"", entry}));
+        const QString label = e.v1()->text();
+        QVERIFY2(label.endsWith(QString::fromUtf8("\u2026:   0")), qPrintable(label));
+        QVERIFY(QFontMetrics(e.v1()->font()).horizontalAdvance(label) <= 220 - 20);
+        e.v1()->click();
+        QCOMPARE(e.v1()->text(), VolumeEditor::shortName(name) + " - Disabled");
+        QCOMPARE(slider->value(), 0);
+        QCOMPARE(*s.controller.table().loadTable(), QStringList{""});
     }
 
     // The editor goes with the list, however it closes, also after a menu rebuild; a press or the
