@@ -1,5 +1,6 @@
 #include "SwitchWorker.h"
 
+#include "Diagnostics.h"
 #include "platform/VolumeControl.h"
 
 #include <QThread>
@@ -46,6 +47,20 @@ void SwitchWorker::drain() {
         switch_.setPreviousApplication(next);
     }
     emit switched();
+}
+
+void SwitchWorker::putCapturedVolumeBack() {
+    const auto done = switch_.putCapturedVolumeBack();
+    if (!done)
+        return;
+    const QString output = switch_.capturedOutput().isEmpty()
+                               ? QString()
+                               : QStringLiteral(" on ") + switch_.capturedOutput();
+    diag(*done ? QStringLiteral("quit: the volume from before, %1 %, put back%2")
+                     .arg(switch_.volume(), output)
+               : QStringLiteral("quit: the volume from before, %1 %, could not be put back%2: the "
+                                "audio server did not take it")
+                     .arg(switch_.volume(), output));
 }
 
 void SwitchWorker::rerun() {

@@ -33,6 +33,10 @@ public:
 
     VolumeSwitch& volumeSwitch() { return switch_; }
 
+    // On this object's thread, at quit: puts back the volume from before a level in force and
+    // says so in one line. Bounded by the volume control's own bound on each call.
+    void putCapturedVolumeBack();
+
 signals:
     // A switch (or a run of them) ended; for whoever waits on the outcome.
     void switched();

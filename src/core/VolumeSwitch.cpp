@@ -76,6 +76,13 @@ void VolumeSwitch::replay() {
         setPreviousApplication(std::optional(atualApp_)); // a copy: it is assigned anew
 }
 
+std::optional<bool> VolumeSwitch::putCapturedVolumeBack() {
+    if (!mudou_)
+        return std::nullopt;
+    mudou_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
+    return !mudou_;
+}
+
 bool VolumeSwitch::matches(const QString& entry) const {
     // The empty head element of a stored list has an empty name: it matches no application.
     if (!atualApp_ || !atualApp_->localizedName || atualApp_->localizedName->isEmpty())

@@ -25,6 +25,12 @@ public:
     // it first gives an output left behind the volume captured from it.
     void replay();
 
+    // At quit: a level in force gives way to the volume captured before it, on the output it was
+    // captured from, so the user's own volume outlives the program. True once the server took
+    // it, false when it did not; nothing when no level is in force.
+    std::optional<bool> putCapturedVolumeBack();
+    const QString& capturedOutput() const { return volumeOutput_; }
+
     const std::optional<RunningApplication>& atualApp() const { return atualApp_; }
     const QString& volume() const { return volume_; }
     bool mudou() const { return mudou_; }

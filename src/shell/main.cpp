@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
         platform.activationEntries.reset();
     });
     audio.call([&] {
+        switcher->putCapturedVolumeBack(); // the user's own volume outlives the program
         switcher.reset();
         switchDefaults.reset();
         platform.volume.reset();

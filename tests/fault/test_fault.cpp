@@ -12,6 +12,8 @@ class TestFault : public QObject, ProgramDriver {
     Q_OBJECT
 
     TestWindows windows;
+    const QByteArray kSettings = "[General]\nitunes=true\n"
+                                 "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n";
     QString alpha, beta, gamma; // at 30, without a level, at 80
 
     static bool pactl(const QString& a) { return desktop::run("pactl", a.split(' ')).has_value(); }
@@ -43,8 +45,7 @@ class TestFault : public QObject, ProgramDriver {
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        QVERIFY(startWith("[General]\nitunes=true\n"
-                          "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n"));
+        QVERIFY(startWith(kSettings));
         const auto xterm = [&](QString c) { return windows.start("xterm", {"-class", c}, c); };
         gamma = xterm("gamma"), beta = xterm("Beta"), alpha = xterm("Alpha");
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !gamma.isEmpty());
@@ -128,6 +129,33 @@ private slots:
         QVERIFY(activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, 5000);
         QTRY_VERIFY2(outages() - told == 1, qPrintable(lines().join('|')));
+    }
+
+    // Quitting while a level is in force puts the volume from before back on its output, and
+    // says so; a stalled server does not hold the quit beyond the bound of one request.
+    void quitPutsTheVolumeBack_data() {
+        QTest::addColumn<bool>("stalled");
+        QTest::newRow("server answers") << false;
+        QTest::newRow("server stalled") << true;
+    }
+    void quitPutsTheVolumeBack() {
+        QFETCH(bool, stalled);
+        if (stalled && qEnvironmentVariable("VELLORA_AUDIO") != "pulseaudio")
+            QSKIP("PulseAudio only");
+        QVERIFY(baseline(55) && activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 5000);
+        const pid_t pid = server();
+        QVERIFY(!stalled || ::kill(pid, SIGSTOP) == 0);
+        vellora.terminate();
+        const bool ended = vellora.waitForFinished(5000);
+        QVERIFY(!stalled || ::kill(pid, SIGCONT) == 0);
+        QVERIFY2(ended, "the quit waited on a stalled server");
+        const QStringList said = lines().filter("quit: the volume from before, 55 %");
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said[0].contains("could not"), stalled);
+        if (!stalled)
+            QCOMPARE(desktop::sinkPercent(), 55);
+        QVERIFY(startWith(kSettings)); // the program lives on for the next test
     }
 
     // A music player that never answers, with the player rule on, does not hold up the switch.
