@@ -56,6 +56,8 @@ foreach(plugin platforms/libqxcb.so imageformats/libqsvg.so iconengines/libqsvgi
   string(REGEX REPLACE "^([^:,]+).*" "\\1" owner "${owner}")
   if(NOT unknown AND NOT owner STREQUAL "")
     list(APPEND vellora_plugin_packages ${owner})
+  else()
+    message(WARNING "No Debian package ships Qt's ${plugin}: the package will not depend on it")
   endif()
 endforeach()
 list(REMOVE_DUPLICATES vellora_plugin_packages)

@@ -83,7 +83,7 @@ start_pipewire() {
     >"$conf/wireplumber/main.lua.d/60-vellora-headless.lua"
   echo 'bluez_monitor.enabled = false' >"$conf/wireplumber/bluetooth.lua.d/60-vellora-headless.lua"
   printf 'wireplumber.profiles = {\n  main = {\n%s  }\n}\n' \
-    "$(printf '    monitor.%s = disabled\n' alsa v4l2 libcamera bluez)" \
+    "$(printf '    monitor.%s = disabled\n' alsa alsa-midi v4l2 libcamera bluez bluez-midi)" \
     >"$conf/wireplumber/wireplumber.conf.d/60-vellora-headless.conf"
 
   rm -f "$XDG_RUNTIME_DIR/pipewire-0" # what a server that was killed may leave behind
@@ -99,7 +99,7 @@ start_pipewire() {
   # until it runs. Tests read the volume from the server, so the session's sink runs always, as
   # if it had played (the fault tests try one that never ran).
   pactl load-module module-null-sink sink_name=vellora_null \
-    sink_properties="device.description=Vellora_Null node.always-process=true" >/dev/null
+    "sink_properties='device.description=Vellora_Null node.always-process=true'" >/dev/null
   # The session manager keeps the default output: it takes the choice once it runs.
   wait_until "the default sink" 200 default_sink vellora_null
 }

@@ -20,27 +20,35 @@ while [ $# -gt 0 ]; do
   shift
 done
 [ "$(id -u)" -eq 0 ] || { echo "fresh-check.sh needs root (debootstrap, chroot)" >&2; exit 2; }
-command -v debootstrap >/dev/null || apt-get install -y -q debootstrap >/dev/null
+export PATH=/usr/sbin:/sbin:$PATH
+command -v debootstrap >/dev/null || { apt-get update -q && apt-get install -y -q debootstrap; } >/dev/null
 home=/root
 [ -n "$as_user" ] && home=/home/$as_user
 dir=${dir:-$home/vellora}
+case $dir in
+  /*) ;;
+  *) echo "--dir needs an absolute path, not $dir" >&2; exit 2 ;;
+esac
 
 root=/var/tmp/vellora-fresh-$release
 logs=$root-logs
-rm -rf "$root" "$logs"
+exec 9>"$root.lock"
+flock -n 9 || { echo "another fresh check of $release runs" >&2; exit 2; }
+rm -rf --one-file-system "$root" "$logs"
 mkdir -p "$logs"
-mirror=$(awk '/^URIs:/ && $2 !~ /security/ { print $2; exit }
-  /^deb / && $2 !~ /security/ { print $2; exit }' /etc/apt/sources.list.d/*.sources \
-  /etc/apt/sources.list 2>/dev/null || true)
-mirror=${mirror:-http://deb.debian.org/debian}
+mirror=$(bash "$repo/scripts/debian-mirror.sh")
 
-step() { # name, command...: runs one stage and prints its status and time
-  local name=$1 start=$SECONDS rc=0
+# Runs one stage, which stops at its first failing command, and prints its status and time; the
+# status is left in $rc. Called plainly: bash ignores set -e in anything called from a condition.
+step() {
+  local name=$1 start=$SECONDS
   shift
-  "$@" >"$logs/$name.log" 2>&1 || rc=$?
+  set +e
+  (set -e; "$@") >"$logs/$name.log" 2>&1 9>&-
+  rc=$?
+  set -e
   printf '%-8s %s after %d s (%s)\n' "$name" "$([ $rc -eq 0 ] && echo passed || echo "FAILED rc=$rc")" \
     $((SECONDS - start)) "$logs/$name.log"
-  return $rc
 }
 
 # Everything in the machine runs in a mount namespace of its own: its mounts end with the check.
@@ -53,7 +61,7 @@ in_machine() {
 }
 
 make_machine() {
-  debootstrap --variant=minbase "$release" "$root" "$mirror"
+  unshare --mount --propagation private debootstrap --variant=minbase "$release" "$root" "$mirror"
   rm -f "$root/etc/apt/sources.list"
   printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n' \
     "$mirror" "$release" "$release" /usr/share/keyrings/debian-archive-keyring.gpg \
@@ -69,8 +77,9 @@ make_machine() {
   fi
   mkdir -p "$root$(dirname "$dir")"
   git clone -q "$repo" "$root$dir"
-  [ -n "$as_user" ] && in_machine chown -R "$as_user:" "$(dirname "$dir")"
-  true
+  if [ -n "$as_user" ]; then
+    in_machine chown -R "$as_user:" "$dir"
+  fi
 }
 
 run_as() { # the README's command, as the newcomer types it in the clone
@@ -83,11 +92,14 @@ run_as() { # the README's command, as the newcomer types it in the clone
 }
 
 echo "Fresh Debian $release, clone in '$dir', as ${as_user:-root}: $(git -C "$repo" rev-parse --short HEAD)"
-step machine make_machine || exit 1
+step machine make_machine
+[ $rc -eq 0 ] || exit 1
 status=0
-step test run_as "bash scripts/test.sh" || status=1
+step test run_as "bash scripts/test.sh"
+[ $rc -eq 0 ] || status=1
 tail -12 "$logs/test.log" | sed 's/^/  test: /'
-step run run_as "bash scripts/run.sh" || status=1
+step run run_as "bash scripts/run.sh"
+[ $rc -eq 0 ] || status=1
 tail -4 "$logs/run.log" | sed 's/^/  run: /'
 echo "Fresh Debian $release: $([ $status -eq 0 ] && echo "both commands passed" || echo FAILED)"
 exit $status

@@ -3,7 +3,8 @@
 # (unit, integration, e2e, install and fault tests), then the same suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly, then the dev
 # suite again inside a Debian root of the other supported release (scripts/other-release.sh).
-# Every stage runs even when one before it failed; the last lines say which passed.
+# Every stage runs even when one before it failed; the last lines say which passed, failed or
+# were skipped (a stage that cannot run on this machine exits with 77 and says why).
 #   bash scripts/test.sh          all of it
 #   bash scripts/test.sh dev      only the dev preset's suite (Debug, warnings as errors)
 #   bash scripts/test.sh asan     only the sanitizer build's suite
@@ -13,16 +14,17 @@ only=${1:-}
 
 bash scripts/install-deps.sh || exit 1
 
-passed=() failed=()
+passed=() failed=() skipped=()
 stage() {
-  local name=$1 start=$SECONDS
+  local name=$1 start=$SECONDS rc=0
   shift
   echo "== $name"
-  if "$@"; then
-    passed+=("$name ($((SECONDS - start)) s)")
-  else
-    failed+=("$name ($((SECONDS - start)) s)")
-  fi
+  "$@" || rc=$?
+  case $rc in
+    0) passed+=("$name ($((SECONDS - start)) s)") ;;
+    77) skipped+=("$name") ;;
+    *) failed+=("$name ($((SECONDS - start)) s)") ;;
+  esac
 }
 
 suite() {
@@ -43,6 +45,7 @@ fi
 
 echo
 for s in "${passed[@]}"; do echo "passed: $s"; done
+for s in "${skipped[@]}"; do echo "skipped: $s"; done
 for s in "${failed[@]}"; do echo "FAILED: $s"; done
-echo "stages: ${#passed[@]} passed, ${#failed[@]} failed"
+echo "stages: ${#passed[@]} passed, ${#failed[@]} failed, ${#skipped[@]} skipped"
 [ ${#failed[@]} -eq 0 ]

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # unprivileged user instead.
 if [ -n "${VELLORA_COMPOSITOR:-}" ] && [ "$(id -u)" -eq 0 ]; then
   as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-  tree=$(cd "$here/.." && pwd)
+  tree=$(cd "$here/.." && pwd -P) # the path CMake compiled into the tests
   if "${as_nobody[@]}" test -r "$here/with-desktop.sh"; then
     exec "${as_nobody[@]}" bash "$here/with-desktop.sh" "$@"
   fi
@@ -21,6 +21,11 @@ if [ -n "${VELLORA_COMPOSITOR:-}" ] && [ "$(id -u)" -eq 0 ]; then
     blocked=${next}
     "${as_nobody[@]}" test -x "$blocked" || break
   done
+  if [ "$blocked" = "$tree" ]; then # the way is open: the clone itself is closed
+    echo "with-desktop: the clone $tree is closed to other users (made with umask 077?); the" \
+      "Wayland sessions run as nobody: chmod -R o+rX it" >&2
+    exit 1
+  fi
   exec unshare --mount --propagation private bash -c '
     set -e
     tree=$1 blocked=$2; shift 2

@@ -277,8 +277,8 @@ void QuotesViewController::checkNow() {
         services_.updater, &Updater::checkFinished, checking_.get(),
         [this] {
             checking_->hide();
-            QMetaObject::invokeMethod(
-                this, [this] { checking_.reset(); }, Qt::QueuedConnection);
+            const auto drop = [this] { checking_.reset(); };
+            QMetaObject::invokeMethod(this, drop, Qt::QueuedConnection);
         },
         Qt::SingleShotConnection);
 }

@@ -65,8 +65,8 @@ void FeedRequest::dropReply() {
 void FeedRequest::start(const QUrl& url, const QString& userAgent) {
     if (const QString why = refusal(url); !why.isEmpty()) {
         // Said after the caller has returned, as any other outcome.
-        QMetaObject::invokeMethod(
-            this, [this, why] { fail(why); }, Qt::QueuedConnection);
+        const auto failLater = [this, why] { fail(why); };
+        QMetaObject::invokeMethod(this, failLater, Qt::QueuedConnection);
         return;
     }
     QNetworkRequest request(url);

@@ -58,7 +58,7 @@ QList<qint64> userProcesses() {
         const qint64 pid = name.toLongLong(&numeric);
         if (!numeric)
             continue;
-        struct stat st {};
+        struct stat st = {};
         if (::stat(QByteArray("/proc/" + name.toLatin1()).constData(), &st) == 0 && st.st_uid == me)
             pids << pid;
     }
