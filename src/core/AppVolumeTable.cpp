@@ -1,6 +1,7 @@
 #include "AppVolumeTable.h"
 
 #include "Diagnostics.h"
+#include "SettingsTrouble.h"
 #include "UserDefaults.h"
 
 #include <QFile>
@@ -98,7 +99,15 @@ std::optional<QStringList> AppVolumeTable::loadTable() const {
     defaults_.reload();
     if (!defaults_.contains(UserDefaults::kApps))
         return std::nullopt;
-    return decode(defaults_.value(UserDefaults::kApps));
+    auto table = decode(defaults_.value(UserDefaults::kApps));
+    if (!table) // every level seems gone: the user hears of it, once
+        SettingsTrouble::tell(QStringLiteral("The application table in %1 could not be read, so "
+                                             "no application has a level now. The file is left "
+                                             "as it is; the table is copied aside in it at the "
+                                             "next change.")
+                                  .arg(defaults_.filePath()),
+                              defaults_.filePath());
+    return table;
 }
 
 void AppVolumeTable::saveTable(const QStringList& list) {
@@ -121,8 +130,10 @@ void AppVolumeTable::keepUnreadableValue() {
     for (int n = 2; defaults_.contains(key); ++n)
         key = kUnreadableKey + QLatin1Char('.') + QString::number(n);
     defaults_.setValue(key, stored);
-    diag(QStringLiteral("The stored application table could not be read; kept a copy under \"%1\"")
-             .arg(key));
+    SettingsTrouble::report(
+        QStringLiteral("The stored application table could not be read; kept a copy under \"%1\"")
+            .arg(key),
+        defaults_.filePath());
 }
 
 QString AppVolumeTable::putEntry(const QString& level, const QString& name) {

@@ -1,6 +1,7 @@
 #include "UserDefaults.h"
 
 #include "Diagnostics.h"
+#include "SettingsTrouble.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -31,10 +32,13 @@ struct UserDefaults::FileState {
         return cannotSave;
     }
     // Stops saving for this run and says why, unless that was said already.
-    void stopSaving(const QString& line) {
-        const QMutexLocker lock(&mutex);
-        if (!std::exchange(cannotSave, true))
-            diag(line);
+    void stopSaving(const QString& line, const QString& path) {
+        {
+            const QMutexLocker lock(&mutex);
+            if (std::exchange(cannotSave, true))
+                return;
+        }
+        SettingsTrouble::report(line, path);
     }
     std::optional<QVariant> unsavedValue(const QString& key) const {
         const QMutexLocker lock(&mutex);
@@ -114,7 +118,8 @@ UserDefaults::UserDefaults(const QString& filePath)
         readable(this->filePath(), &why) == Readable::Not)
         state_->stopSaving(QStringLiteral("settings: cannot read %1 (%2); going on without the "
                                           "stored settings, and changes will not be saved")
-                               .arg(this->filePath(), why));
+                               .arg(this->filePath(), why),
+                           this->filePath());
 }
 
 UserDefaults::~UserDefaults() = default;
@@ -183,7 +188,8 @@ void UserDefaults::write(const QString& key, const std::optional<QVariant>& valu
         }
         state_->stopSaving(QStringLiteral("settings: cannot save to %1; changes are kept until "
                                           "Vellora quits")
-                               .arg(filePath()));
+                               .arg(filePath()),
+                           filePath());
     }
     const QMutexLocker lock(&state_->mutex);
     state_->unsaved.insert(key, value.value_or(QVariant()));
@@ -204,7 +210,8 @@ bool UserDefaults::mayReplaceFile() {
     case Readable::Not:
         state_->stopSaving(
             QStringLiteral("settings: cannot read %1 (%2); changes will not be saved")
-                .arg(path, why));
+                .arg(path, why),
+            path);
         return false;
     case Readable::Partly:
         break;
@@ -216,12 +223,14 @@ bool UserDefaults::mayReplaceFile() {
     if (!QFile::copy(path, copy)) {
         state_->stopSaving(QStringLiteral("settings: could not read all of %1, nor keep a copy of "
                                           "it; changes will not be saved")
-                               .arg(path));
+                               .arg(path),
+                           path);
         return false;
     }
-    diag(QStringLiteral("settings: could not read all of %1; kept the original as %2 and went on "
-                        "with what could be read")
-             .arg(path, copy));
+    SettingsTrouble::report(QStringLiteral("settings: could not read all of %1; kept the original "
+                                           "as %2 and went on with what could be read")
+                                .arg(path, copy),
+                            path);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/NotificationCenter.h"
+#include "core/SettingsTrouble.h"
 #include "core/SwitchWorker.h"
 #include "core/UserDefaults.h"
 #include "core/WorkerThread.h"
@@ -52,6 +53,14 @@ int main(int argc, char** argv) {
     vellora::WorkerThread audio(QStringLiteral("audio")), watcher(QStringLiteral("activations"));
     vellora::Platform platform =
         vellora::createPlatform({&audio, &watcher}, options.value(interpreter));
+    // Trouble with the settings file reaches a tray user as a desktop notification too.
+    QObject::connect(
+        &vellora::SettingsTrouble::instance(), &vellora::SettingsTrouble::found, &app,
+        [workspace = platform.workspace.get()](const QString& text) {
+            if (workspace)
+                workspace->postNotification(QStringLiteral("Vellora"), text);
+        },
+        Qt::QueuedConnection);
     vellora::UserDefaults defaults;
     // The switch reads the table through a store of its own thread (one file, one state).
     std::unique_ptr<vellora::UserDefaults> switchDefaults;

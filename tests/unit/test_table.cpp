@@ -2,6 +2,7 @@
 #include "core/AppVolumeTable.h"
 #include "core/Diagnostics.h"
 #include "core/MusicPlayerCheck.h"
+#include "core/SettingsTrouble.h"
 #include "core/VolumeSwitch.h"
 #include "support/Fakes.h"
 #include "support/TempDefaults.h"
@@ -48,6 +49,7 @@ private slots:
             file.close();
             Apps apps(*store.defaults);
             DiagnosticCapture out;
+            QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
             apps.removeEntry("Q"); // nothing to remove: writes nothing, removes nothing
             QCOMPARE(apps.putEntry("5", "Q"), QStringLiteral("5/*/*/*/*/Q"));
             apps.putEntry("1", "P");
@@ -61,6 +63,9 @@ private slots:
             QCOMPARE(out.lines.removeIf([&](auto& l) { return l.contains(".unreadable"); }),
                      int(aside.isValid()) + int(line.contains("@Variant"))); // and the whole file
             QCOMPARE(out.lines.join(' '), "tap 5/*/*/*/*/Q 1/*/*/*/*/P 3/*/*/*/*/Q tap já tem");
+            // A tray user sees no standard output: told once on the desktop, the file named.
+            QCOMPARE(told.size(), int(aside.isValid()));
+            QVERIFY(told.isEmpty() || told[0][0].toString().contains(store.path));
             store.writeRaw("Apps", "[[[");
             apps.resetAll(); // a second unreadable value is kept beside the first copy
             QCOMPARE(store.onDisk(key + ".2"), aside.isValid() ? "[[[" : QVariant());
@@ -100,6 +105,7 @@ private slots:
             QVERIFY(row < 6 || QFile::setPermissions(row == 6 ? top : dir.path(),
                                                      QFile::Permissions(row == 7 ? 0x5000 : 0)));
             DiagnosticCapture out;
+            QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
             UserDefaults first(row == 5 ? top + "/Vellora.conf" : top), second(first.filePath());
             QCOMPARE(Apps(second).loadTable(),
                      row < 4 || row == 7 ? Table({"", "30/*/*/*/*/A"}) : Table());
@@ -115,6 +121,9 @@ private slots:
                          "stray\n" + bad.value(row, a));
             }
             QCOMPARE(out.lines.filter("settings:").size(), row < 4 ? 2 : 1);
+            QCOMPARE(told.size(), 1); // on the desktop once, naming the file and the copy kept
+            QVERIFY(told[0][0].toString().contains(first.filePath()));
+            QCOMPARE(told[0][0].toString().contains(".unreadable"), row < 4);
             QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7000)));
         }
     }

@@ -1,0 +1,28 @@
+#include "SettingsTrouble.h"
+
+#include "Diagnostics.h"
+
+namespace vellora {
+
+SettingsTrouble& SettingsTrouble::instance() {
+    static SettingsTrouble trouble;
+    return trouble;
+}
+
+void SettingsTrouble::report(const QString& line, const QString& file) {
+    diag(line);
+    tell(line.contains(file) ? line : line + QStringLiteral(" (") + file + QLatin1Char(')'), file);
+}
+
+void SettingsTrouble::tell(const QString& text, const QString& file) {
+    SettingsTrouble& self = instance();
+    {
+        const std::lock_guard lock(self.mutex_);
+        if (self.told_.contains(file))
+            return;
+        self.told_.insert(file);
+    }
+    Q_EMIT self.found(text);
+}
+
+} // namespace vellora
