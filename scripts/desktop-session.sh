@@ -10,6 +10,7 @@
 #   desktop-session.sh pulse-stop DIR   stop only the audio server (tests of its loss); the
 #                                       process serving the socket is "pulse" in DIR/pids
 #   desktop-session.sh pulse-start DIR  start the audio server again
+#   desktop-session.sh pulse-start-bare DIR  start it again without any output at first
 #   desktop-session.sh tray-stop DIR    stop only the tray (a session whose panel comes late)
 #   desktop-session.sh tray-start DIR   start the tray, unless it runs already
 #
@@ -21,7 +22,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-usage='usage: desktop-session.sh start|stop|pulse-stop|pulse-start|tray-stop|tray-start DIR'
+usage='usage: desktop-session.sh start|stop|pulse-stop|pulse-start[-bare]|tray-stop|tray-start DIR'
 cmd=${1:?$usage}
 dir=${2:?$usage}
 mkdir -p "$dir"
@@ -98,6 +99,7 @@ start_pipewire() {
   # PipeWire 1.4 shows a sink that has never run at 100 % and holds back the volumes set on it
   # until it runs. Tests read the volume from the server, so the session's sink runs always, as
   # if it had played (the fault tests try one that never ran).
+  [ -z "${bare:-}" ] || return 0
   pactl load-module module-null-sink sink_name=vellora_null \
     "sink_properties='device.description=Vellora_Null node.always-process=true'" >/dev/null
   # The session manager keeps the default output: it takes the choice once it runs.
@@ -112,13 +114,19 @@ start_pulse() {
     start_pipewire
     return
   fi
+  local script=default
+  if [ -n "${bare:-}" ]; then
+    script=bare
+    echo "load-module module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=1" \
+      >"$dir/pulse/bare.pa"
+  fi
   cat >"$dir/pulse/default.pa" <<PA
 load-module module-null-sink sink_name=vellora_null sink_properties=device.description=Vellora_Null
 load-module module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=1
 set-default-sink vellora_null
 PA
   # --daemonize returns once the server is ready, so no waiting is needed afterwards.
-  pulseaudio --daemonize=yes -n -F "$dir/pulse/default.pa" --exit-idle-time=-1 \
+  pulseaudio --daemonize=yes -n -F "$dir/pulse/$script.pa" --exit-idle-time=-1 \
     --use-pid-file=yes --disallow-module-loading=no --log-target=file:"$dir/pulse/log" \
     2>>"$dir/pulse/log"
   remember pulse "$(cat "$XDG_RUNTIME_DIR/pulse/pid")"
@@ -337,6 +345,7 @@ case $cmd in
   stop) stop ;;
   pulse-stop) stop_pulse ;;
   pulse-start) start_pulse ;;
+  pulse-start-bare) bare=1 start_pulse ;;
   tray-stop) stop_tray ;;
   tray-start) start_tray ;;
   compositor-stop) stop_compositor ;;

@@ -111,6 +111,20 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, 5000);
     }
 
+    // The server comes back with no output at first, as PipeWire's does until its session
+    // manager names the default: a switch made while it was away lands once an output appears.
+    void noOutputAtReturn() {
+        QVERIFY(baseline(100) && desktop::session("pulse-stop"));
+        QVERIFY(activate(alpha));
+        QTest::qWait(500); // seen by the program while the server is away
+        QVERIFY(desktop::session("pulse-start-bare"));
+        QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
+            desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
+        QVERIFY(nullSink("late") && pactl("set-default-sink late"));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("late"), 30, 5000);
+        QVERIFY(desktop::session("pulse-stop") && desktop::session("pulse-start"));
+    }
+
     // The server dies in a run of switches and comes back (the sink was at 100 %, as a restarted
     // PulseAudio starts it): switching goes on, the outage is told once, and no level sticks.
     void serverDiesMidRun() {

@@ -173,6 +173,10 @@ struct PulseVolumeControl::Impl {
     static void onDefaultSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
         auto* d = static_cast<Impl*>(self);
         if (info && QString::fromUtf8(info->name) == d->sinkName) {
+            // The default output found only after the connection counted (a server back without
+            // one, as PipeWire's is until its session manager names it, or with one not listed
+            // yet): a switch made meanwhile found nothing to act on and runs again.
+            d->outputMoved = d->outputMoved || (d->ready && !d->sinkVolume);
             d->sinkIndex = info->index;
             d->sinkVolume = info->volume;
         }
@@ -192,6 +196,8 @@ struct PulseVolumeControl::Impl {
         const auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
+        } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && !d->sinkVolume) {
+            d->refreshSink(); // perhaps the default sink, named before it was there
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
             if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
                 d->sinkVolume.reset(); // gone: a read asks until the new default is known
