@@ -2,6 +2,9 @@
 # A throwaway desktop session for tests and the demo: Xvfb, openbox, a tray (trayer), a private
 # D-Bus session bus and a PulseAudio server with a null sink on a private socket, all with
 # temporary HOME and XDG folders and the fixture desktop entries.
+# With VELLORA_TRAY=sni in the environment of "start", the tray is a panel that hosts
+# StatusNotifierItems (xfce4-panel with only its status tray, at the top left) instead of
+# trayer's XEmbed tray, as on KDE, Xfce or GNOME with an AppIndicator extension.
 # With VELLORA_AUDIO=pipewire in the environment of "start", PipeWire's PulseAudio server
 # (pipewire, wireplumber and pipewire-pulse, headless) serves the same socket instead.
 #
@@ -144,18 +147,26 @@ start_tray() {
   # shellcheck disable=SC1091
   source "$dir/env"
   local pid
-  pid=$(pid_of trayer)
+  pid=$(pid_of tray)
   if [ -n "$pid" ] && alive "$pid"; then return 0; fi
-  sed -i '/^trayer /d' "$dir/pids"
+  sed -i '/^tray /d' "$dir/pids"
+  if [ "${VELLORA_TRAY:-}" = sni ]; then
+    cp -r "$here/fixtures/config/xfce4" "$XDG_CONFIG_HOME/"
+    xfce4-panel --disable-wm-check >>"$dir/tray.log" 2>&1 &
+    remember tray $!
+    wait_until "the status tray" 200 gdbus call --session --dest org.kde.StatusNotifierWatcher \
+      --object-path /StatusNotifierWatcher --method org.freedesktop.DBus.Peer.Ping
+    return
+  fi
   trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
-    --expand true --transparent false >>"$dir/trayer.log" 2>&1 &
-  remember trayer $!
+    --expand true --transparent false >>"$dir/tray.log" 2>&1 &
+  remember tray $!
   wait_until trayer 200 xdotool search --classname trayer
 }
 
 stop_tray() {
-  stop_pid "$(pid_of trayer)"
-  sed -i '/^trayer /d' "$dir/pids"
+  stop_pid "$(pid_of tray)"
+  sed -i '/^tray /d' "$dir/pids"
 }
 
 start_compositor() {
@@ -316,7 +327,7 @@ start() {
 
   write_env "$audio"
   cat >>"$dir/env" <<ENV
-export DISPLAY=:$display
+export DISPLAY=:$display VELLORA_TRAY=${VELLORA_TRAY:-xembed}
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 ENV
   # shellcheck disable=SC1091

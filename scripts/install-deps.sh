@@ -11,9 +11,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
   libpulse-dev libglib2.0-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-xinput-dev libxcb-res0-dev libx11-xcb-dev libxkbcommon-dev
-  # the throwaway desktop: X server, window manager, tray, session bus, audio (PulseAudio, or
-  # PipeWire's PulseAudio server on request)
-  xvfb openbox trayer dbus dbus-x11 pulseaudio pulseaudio-utils
+  # the throwaway desktop: X server, window manager, trays (XEmbed's trayer, and xfce4-panel for
+  # StatusNotifierItems), session bus, audio (PulseAudio, or PipeWire's server on request)
+  xvfb openbox trayer xfce4-panel dbus dbus-x11 pulseaudio pulseaudio-utils
   pipewire wireplumber pipewire-pulse
   xdotool xterm x11-utils imagemagick
   # the Wayland desktops Vellora follows, headless: sway, KWin, GNOME Shell; Qt's Wayland

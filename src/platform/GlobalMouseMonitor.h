@@ -35,6 +35,8 @@ signals:
     // A press outside this program's windows: button 1 left, 2 middle, 3 right; 0 when the
     // press is only known because this program lost activation.
     void pressed(int button, const QPoint& globalPos);
+    // A button let go, anywhere, while the monitor runs (only where presses are seen).
+    void released(int button);
 
 private:
     int users_ = 0;

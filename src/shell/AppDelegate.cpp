@@ -9,6 +9,7 @@
 #include "list/Resources.h"
 #include "panels/LaunchAtLogin.h"
 #include "panels/Popover.h"
+#include "platform/GlobalMouseMonitor.h"
 #include "platform/Workspace.h"
 
 #include <QCursor>
@@ -47,12 +48,11 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
 
     eventMonitor_ = std::make_unique<EventMonitor>(
         services_.mouse, EventMonitor::kLeftMouseDown | EventMonitor::kRightMouseDown,
-        [this](const auto&) {
-            if (popover_->isShown()) {
-                closePopover();
-                closedByPress_.start();
-            }
+        [this](const auto& event) {
+            if (popover_->isShown())
+                closedByPress(event ? event->button : 0);
         });
+    connect(&services_.mouse, &GlobalMouseMonitor::released, this, &AppDelegate::pressReleased);
     auto& center = services_.notifications;
     center.addObserver(notification::kClosePop, this, [this] { closePopover(); });
     center.addObserver(notification::kOpen, this, [this] { showPopover(); });
@@ -113,9 +113,26 @@ void AppDelegate::togglePopover() {
     // A click on the icon reaches the mouse monitor too (the tray is another program's window,
     // or draws the icon itself); when the monitor has just closed the list, that click was the
     // closing one.
-    if (closedByPress_.isValid() && closedByPress_.elapsed() < kSameClickMs)
+    if (awaitingRelease_ && closedByPress_.elapsed() > kLongestHoldMs)
+        pressReleased();
+    if (closedByPress_.isValid() && (awaitingRelease_ || closedByPress_.elapsed() < kSameClickMs))
         return;
     showPopover();
+}
+
+void AppDelegate::closedByPress(int button) {
+    closePopover();
+    closedByPress_.start();
+    // Where presses are seen, so are releases: the monitor runs on until this one's.
+    if (button != 0 && services_.mouse.seesPresses() && !std::exchange(awaitingRelease_, true))
+        services_.mouse.acquire();
+}
+
+void AppDelegate::pressReleased() {
+    if (!std::exchange(awaitingRelease_, false))
+        return;
+    closedByPress_.start();
+    services_.mouse.release();
 }
 
 void AppDelegate::showPopover() {

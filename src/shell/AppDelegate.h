@@ -66,8 +66,15 @@ private:
     std::unique_ptr<QSystemTrayIcon> statusItem_;
     std::unique_ptr<EventMonitor> eventMonitor_;
     // When a press elsewhere last closed the list; a tray click this soon after is that press.
-    QElapsedTimer closedByPress_;
+    // The list closed by a press outside it: a tray that draws the icon itself (a
+    // StatusNotifierItem host) reports the click on the icon only as the button is let go, however
+    // long it was held. Until then, and for a moment after, that click is the closing one.
+    void closedByPress(int button);
+    void pressReleased();
+    QElapsedTimer closedByPress_; // since the press, then since its release
+    bool awaitingRelease_ = false;
     static constexpr qint64 kSameClickMs = 300;
+    static constexpr qint64 kLongestHoldMs = 10000; // a release lost does not block the icon
 };
 
 } // namespace vellora

@@ -70,7 +70,9 @@ struct X11MouseMonitor::Impl {
             xcb_input_event_mask_t head;
             uint32_t mask;
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-               on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS) : 0u};
+               on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS |
+                             XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE)
+                  : 0u};
         xcb_input_xi_select_events(conn, root, 1, &mask.head);
         // A round trip: once start() returns, the server delivers what it selected.
         xcb::reply<xcb_get_input_focus_reply_t>(conn, xcb_get_input_focus(conn).sequence);
@@ -179,11 +181,17 @@ void X11MouseMonitor::drain(bool readSocket) {
         if ((event->response_type & 0x7f) != XCB_GE_GENERIC)
             continue;
         const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-        if (ge->extension != d->xiOpcode || ge->event_type != XCB_INPUT_RAW_BUTTON_PRESS)
+        const bool press = ge->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
+        if (ge->extension != d->xiOpcode ||
+            (!press && ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE))
             continue;
         const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
-        if (d->running && raw->detail >= 1 && raw->detail <= 3)
+        if (!d->running || raw->detail < 1 || raw->detail > 3)
+            continue;
+        if (press)
             report(int(raw->detail));
+        else
+            emit released(int(raw->detail));
     }
     if (d->conn && xcb_connection_has_error(d->conn))
         serverLost();
