@@ -42,6 +42,7 @@ exec 9>"$roots/$release.lock"
 flock -w 1800 9 || skip "another run has held $roots/$release.lock for 30 minutes"
 
 mirror=$(bash scripts/debian-mirror.sh)
+propagation=$(bash scripts/mount-propagation.sh) || exit 1
 wget -q --tries=1 --timeout=20 -O /dev/null "$mirror/dists/$release/InRelease" ||
   skip "no Debian mirror answers at $mirror"
 
@@ -51,7 +52,7 @@ if [ "$(cat "$root/.vellora-root" 2>/dev/null)" != "$recipe" ]; then
   echo "Debian $release suite: making its root in $root (a few minutes)"
   rm -rf --one-file-system "$root.new" "$root"
   # debootstrap mounts inside the root: in a namespace of its own, nothing stays mounted.
-  if ! unshare --mount --propagation private \
+  if ! unshare --mount --propagation "$propagation" \
     debootstrap --variant=minbase "$release" "$root.new" "$mirror" \
     >"$roots/$release-debootstrap.log" 2>&1; then
     echo "Debian $release suite: debootstrap failed; $roots/$release-debootstrap.log says why" >&2
@@ -86,7 +87,7 @@ rsync --recursive --links --perms --checksum --delete --exclude=/build/ --exclud
 echo "Debian $release suite: in $root"
 # Namespaces of its own: the root's mounts, and every process the run leaves, end with it.
 # shellcheck disable=SC2016
-unshare --mount --propagation private --pid --fork --kill-child bash -c '
+unshare --mount --propagation "$propagation" --pid --fork --kill-child bash -c '
   set -e
   root=$1 recipe=$2
   mount -t proc proc "$root/proc"

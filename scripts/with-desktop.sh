@@ -26,7 +26,8 @@ if [ -n "${VELLORA_COMPOSITOR:-}" ] && [ "$(id -u)" -eq 0 ]; then
       "Wayland sessions run as nobody: chmod -R o+rX it" >&2
     exit 1
   fi
-  exec unshare --mount --propagation private bash -c '
+  propagation=$(bash "$here/mount-propagation.sh") || exit 1
+  exec unshare --mount --propagation "$propagation" bash -c '
     set -e
     tree=$1 blocked=$2; shift 2
     stash=$(mktemp -d /tmp/vellora-tree.XXXXXX)
