@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QSemaphore>
 #include <QThread>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <type_traits>
 
@@ -19,7 +24,14 @@ public:
     }
     ~WorkerThread() {
         thread_.quit();
-        thread_.wait(QDeadlineTimer(5000)); // every call made on it is bounded itself
+        // Every call made on it is bounded itself. A thread still busy past this would take the
+        // process down in QThread's destructor: leave at once instead.
+        if (!thread_.wait(QDeadlineTimer(5000))) {
+            std::fprintf(stderr, "Vellora: the %s thread did not end in time; leaving now\n",
+                         qPrintable(thread_.objectName()));
+            std::fflush(nullptr);
+            std::_Exit(EXIT_FAILURE);
+        }
     }
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
@@ -39,6 +51,25 @@ public:
                 &anchor_, [&] { result.emplace(f()); }, Qt::BlockingQueuedConnection);
             return std::move(*result);
         }
+    }
+
+    // Runs f on this thread, waiting at most bound for it; true when it ran in time. Work that
+    // misses its bound still runs later, so what f uses must outlive it: at quit, a caller that
+    // gets false leaves the process rather than tear down what f may still use.
+    template <class F> bool callWithin(std::chrono::milliseconds bound, F f) {
+        if (QThread::currentThread() == &thread_) {
+            f();
+            return true;
+        }
+        auto done = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            &anchor_,
+            [f = std::move(f), done]() mutable {
+                f();
+                done->release();
+            },
+            Qt::QueuedConnection);
+        return done->tryAcquire(1, int(bound.count()));
     }
 
 private:

@@ -20,6 +20,9 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QPixmapCache>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -102,15 +105,27 @@ int main(int argc, char** argv) {
     const int status = app.exec();
 
     // Parts of the worker threads end there, activations first: nothing new reaches the switch.
-    watcher.call([&] {
+    // Each gets a bounded moment (a stalled compositor or audio server must not hold a logout);
+    // the user's own volume is put back even when the activations did not end in time.
+    using namespace std::chrono_literals;
+    const bool activationsEnded = watcher.callWithin(3s, [&] {
         platform.activations.reset();
         platform.activationEntries.reset();
     });
-    audio.call([&] {
-        switcher->putCapturedVolumeBack(); // the user's own volume outlives the program
+    const bool audioEnded = audio.callWithin(3s, [&] {
+        switcher->putCapturedVolumeBack();
+        if (!activationsEnded)
+            return; // the activations may still hand the switch their work
         switcher.reset();
         switchDefaults.reset();
         platform.volume.reset();
     });
+    if (!activationsEnded || !audioEnded) {
+        vellora::diag(
+            QStringLiteral("quit: a desktop service did not answer in time; leaving without "
+                           "tidying up"));
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }

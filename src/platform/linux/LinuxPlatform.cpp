@@ -3,6 +3,7 @@
 #include "MprisPlayers.h"
 #include "PulseVolumeControl.h"
 #include "QuitSignals.h"
+#include "SessionBus.h"
 #include "X11ActivationSource.h"
 #include "X11MouseMonitor.h"
 #include "XdgAutostart.h"
@@ -16,7 +17,6 @@
 #include "platform/wayland/SwayActivationSource.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 
 namespace vellora {
 
@@ -32,8 +32,7 @@ bool isWaylandSession() {
 }
 
 bool onSessionBus(const QString& service) {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(service).value();
+    return !sessionbus::nameOwner(service).isEmpty();
 }
 
 // The way this session offers to learn the active application. On Wayland only the compositor
@@ -71,17 +70,21 @@ Platform createPlatform(const PlatformThreads& threads, const QString& volumeInt
     p.desktopEntries = std::make_unique<GioDesktopEntries>();
     // GIO tells a list of desktop entries about changes on the thread that made it: the
     // activation source gets one of its own.
-    on(threads.activations, [&p] {
+    // What the source says of itself is read on its own thread and comes back by value: once it
+    // runs, it may rewrite it there.
+    const auto [problem, following] = on(threads.activations, [&p] {
         p.activationEntries = std::make_unique<GioDesktopEntries>();
         p.activations = activationSource(*p.activationEntries);
+        return p.activations ? std::pair(p.activations->problem(), p.activations->description())
+                             : std::pair<QString, QString>();
     });
     if (!p.activations)
         p.missing << QStringLiteral("This Wayland session offers no supported way to learn the "
                                     "active application; volumes are not switched.");
-    else if (const QString problem = p.activations->problem(); !problem.isEmpty())
+    else if (!problem.isEmpty())
         p.missing << problem;
     else
-        diag(QStringLiteral("activation: following ") + p.activations->description());
+        diag(QStringLiteral("activation: following ") + following);
 
     auto players = std::make_unique<MprisPlayers>();
     if (!players->isAvailable())

@@ -1,11 +1,11 @@
 #include "BusActivationSource.h"
 
 #include "core/Diagnostics.h"
+#include "platform/linux/SessionBus.h"
 #include "platform/linux/WindowNamer.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
 
@@ -65,7 +65,7 @@ BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
                 else
                     compositorStarted(); // restarted: it knows nothing of us any more
             });
-    d->compositorOwner = bus.interface()->serviceOwner(compositorService).value();
+    d->compositorOwner = sessionbus::nameOwner(compositorService);
 }
 
 BusActivationSource::~BusActivationSource() {
