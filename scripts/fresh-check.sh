@@ -6,7 +6,8 @@
 #   bash scripts/fresh-check.sh [bookworm|trixie] [--user] [--dir PATH]
 #     --user      run the commands as an ordinary user with sudo (default: as root)
 #     --dir PATH  where the clone goes (default: the user's home; a path with a space works too)
-# The machine is kept in /var/tmp/vellora-fresh-<release> until the next check; logs lie beside it.
+# The machine is kept in /var/tmp/vellora-fresh-<release>[-user] until the next check; logs lie
+# beside it.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 release=bookworm as_user= dir=
@@ -30,7 +31,7 @@ case $dir in
   *) echo "--dir needs an absolute path, not $dir" >&2; exit 2 ;;
 esac
 
-root=/var/tmp/vellora-fresh-$release
+root=/var/tmp/vellora-fresh-$release${as_user:+-user}
 logs=$root-logs
 exec 9>"$root.lock"
 flock -n 9 || { echo "another fresh check of $release runs" >&2; exit 2; }
