@@ -9,19 +9,34 @@
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
 
 namespace vellora {
 
 namespace {
-// What the disable button can show inside the editor: from its left edge to the editor's.
-constexpr int kLabelWidth = 220 - 20 - 8;
+// What the disable button can show inside the editor: from its left edge to the editor's (it
+// draws its text from its very edge).
+constexpr int kLabelWidth = 220 - 20;
+
+// The level slider goes where it is clicked. Most styles only step towards a click beside the
+// knob, and only while the button is held, which looks like a click that does nothing.
+class ClickToPosition : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 } // namespace
 
 VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
                            QObject* parent)
-    : QObject(parent), table_(table), policy_(policy), hooks_(std::move(hooks)) {}
+    : QObject(parent), table_(table), policy_(policy), hooks_(std::move(hooks)),
+      sliderStyle_(std::make_unique<ClickToPosition>()) {}
 
 VolumeEditor::~VolumeEditor() = default;
 
@@ -68,6 +83,7 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
 
     auto* slider = new QSlider(Qt::Horizontal, view);
     slider_ = slider;
+    slider->setStyle(sliderStyle_.get());
     slider->setMaximum(100);
     slider->setMinimum(0);
     slider->setTickPosition(QSlider::TicksBelow);
@@ -97,21 +113,24 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
             },
             Qt::QueuedConnection);
     };
-    connect(slider, &QSlider::actionTriggered, this,
-            [this, storeAfterAction] { storeAfterAction(stores_); });
-    connect(slider, &QSlider::sliderPressed, this, [this] { storesAtPress_ = stores_; });
+    // A move belongs to a press of the knob or the track, which ends in a release.
+    connect(slider, &QSlider::actionTriggered, this, [this, storeAfterAction](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            storeAfterAction(stores_);
+    });
+    slider->installEventFilter(this); // counts the stores from the press on (see eventFilter)
     connect(slider, &QSlider::sliderReleased, this,
             [this, storeAfterAction] { storeAfterAction(storesAtPress_); });
 
     const QString shortened = shortName(name);
-    setLabel(shortened + QStringLiteral(" - Disabled"));
+    setLabel(shortened, QStringLiteral(" - Disabled"));
     if (table && !table->isEmpty()) {
         if (const auto index = AppVolumeTable::findEntry(*table, name)) {
             const QString level = AppVolumeTable::entryLevel(table->at(*index));
             const QSignalBlocker quiet(slider); // showing the stored level stores nothing
             slider->setValue(parseLevel(level).value_or(0));
             linked_ = slider->value();
-            setLabel(shortened + QStringLiteral(":  ") + level + QStringLiteral(" Disable?"));
+            setLabel(shortened, QStringLiteral(":  ") + level, QStringLiteral(" Disable?"));
         }
     }
 
@@ -133,15 +152,7 @@ void VolumeEditor::link() {
     ++stores_;
     const QString level = QString::number(linked_);
     theNewApp_ = table_.putEntry(level, subject_.name);
-    // The whole name, unless the level would not fit beside it: then the name is cut, visibly.
-    const QString suffix = QStringLiteral(":   ") + level;
-    QString name = subject_.name;
-    if (v1_) {
-        const QFontMetrics metrics(v1_->font());
-        name = metrics.elidedText(name, Qt::ElideRight,
-                                  kLabelWidth - metrics.horizontalAdvance(suffix));
-    }
-    setLabel(name + suffix);
+    setLabel(subject_.name, QStringLiteral(":   ") + level);
 }
 
 void VolumeEditor::disable() {
@@ -152,7 +163,9 @@ void VolumeEditor::disable() {
         slider_->setValue(0);
     }
     linked_ = 0;
-    setLabel(shortName(subject_.name) + QStringLiteral(" - Disabled"));
+    setLabel(shortName(subject_.name), QStringLiteral(" - Disabled"));
+    if (slider_) // the click gave the button the keyboard: the arrow keys move the level again
+        slider_->setFocus();
     if (hooks_.fetchLog)
         hooks_.fetchLog();
 }
@@ -186,6 +199,9 @@ void VolumeEditor::dismiss() {
 }
 
 bool VolumeEditor::eventFilter(QObject* watched, QEvent* event) {
+    // Before the slider handles the press: a click on the track moves it, and stores, at once.
+    if (event->type() == QEvent::MouseButtonPress && watched == slider_)
+        storesAtPress_ = stores_;
     // Return, Enter and Escape in the editor are done with it: it closes, once the key has been
     // delivered to the slider that has it.
     if (event->type() == QEvent::KeyPress && watched == popover_.get()) {
@@ -209,9 +225,15 @@ void VolumeEditor::stopMonitor() {
         monitor->stop();
 }
 
-void VolumeEditor::setLabel(const QString& text) {
-    if (v1_)
-        v1_->setText(buttonText(text));
+void VolumeEditor::setLabel(const QString& name, const QString& level, const QString& tail) {
+    if (!v1_)
+        return;
+    // The name as given, unless the level after it would not be in sight: then the name is cut
+    // further, visibly. The tail may run past the editor's edge, as the button does.
+    const QFontMetrics metrics(v1_->font());
+    const QString shown =
+        metrics.elidedText(name, Qt::ElideRight, kLabelWidth - metrics.horizontalAdvance(level));
+    v1_->setText(buttonText(shown + level + tail));
 }
 
 } // namespace vellora

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <functional>
 #include <memory>
 
@@ -65,12 +66,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void setLabel(const QString& text);
+    // The disable button's label: a name, then the level (or state) kept in sight, then a tail.
+    void setLabel(const QString& name, const QString& level, const QString& tail = {});
     void stopMonitor();
 
     AppVolumeTable& table_;
     ActivationPolicy& policy_;
     Hooks hooks_;
+    std::unique_ptr<QStyle> sliderStyle_; // outlives every slider: declared before the popover
     std::unique_ptr<Popover> popover_;
     QPointer<QPushButton> v1_;
     QPointer<QSlider> slider_;

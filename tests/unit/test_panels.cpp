@@ -72,48 +72,62 @@ private slots:
         }
     }
 
-    // Each user action on the slider stores the level once, also one that leaves it at 0; a long
-    // name gives way to the level; after "Disable?" the editor shows that no level is stored.
+    // Each user action on the slider stores the level once, also one that leaves it where it
+    // was; a click on the track moves the knob there. However wide the name, the level stays in
+    // sight; after "Disable?" the editor shows that no level is stored, the keys still its own.
     void everyActionStores_data() {
-        QTest::addColumn<int>("key"); // 0: the knob clicked, -1: the knob dragged past its end
+        QTest::addColumn<int>("key"); // 0: a click at x, -1: the knob dragged past its left end
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("level");
         for (const auto& [row, key] :
              std::initializer_list<std::pair<const char*, int>>{{"Left", Qt::Key_Left},
                                                                 {"Home", Qt::Key_Home},
                                                                 {"Down", Qt::Key_Down},
-                                                                {"Page Down", Qt::Key_PageDown},
-                                                                {"knob clicked", 0},
-                                                                {"knob dragged", -1}})
-            QTest::newRow(row) << key;
+                                                                {"Page Down", Qt::Key_PageDown}})
+            QTest::newRow(row) << key << 0 << 0;
+        QTest::newRow("knob clicked") << 0 << 3 << 0;
+        QTest::newRow("knob dragged") << -1 << 3 << 0;
+        QTest::newRow("track clicked") << 0 << 177 << 100;
     }
     void everyActionStores() {
         QFETCH(int, key);
+        QFETCH(int, x);
+        QFETCH(int, level);
         Shell s(3);
         VolumeEditor& e = s.controller.editor();
-        const QString name = "An application whose name is far too long for the editor";
-        const QString entry = "0/*/*/*/*/" + name;
+        const QString name = "WWWWMMMMWWWWMMMMWWWWMMMM, a name far too wide for the editor";
+        const QString entry = QString::number(level) + "/*/*/*/*/" + name;
+        const auto fits = [&] { // up to the level, in sight inside the editor
+            const QString label = e.v1()->text().section(" Disable?", 0, 0);
+            return QFontMetrics(e.v1()->font()).horizontalAdvance(label) <= 220 - 20;
+        };
         s.controller.table().saveTable({""});
         s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
         QSlider* slider = e.slider();
-        const QPoint knob(3, slider->height() / 2), beyond(-60, slider->height() / 2);
+        const QPoint at(x, slider->height() / 2), beyond(-60, slider->height() / 2);
         DiagnosticCapture out;
         if (key > 0) {
             QTest::keyClick(slider, Qt::Key(key));
         } else {
-            QTest::mousePress(slider, Qt::LeftButton, {}, knob);
+            QTest::mousePress(slider, Qt::LeftButton, {}, at);
             if (key < 0)
                 QTest::mouseMove(slider, beyond);
-            QTest::mouseRelease(slider, Qt::LeftButton, {}, key < 0 ? beyond : knob);
+            QTest::mouseRelease(slider, Qt::LeftButton, {}, key < 0 ? beyond : at);
         }
         UiHarness::settle();
         QCOMPARE(out.lines.count(entry), 1);
         QCOMPARE(*s.controller.table().loadTable(), (QStringList{"", entry}));
-        const QString label = e.v1()->text();
-        QVERIFY2(label.endsWith(QString::fromUtf8("\u2026:   0")), qPrintable(label));
-        QVERIFY(QFontMetrics(e.v1()->font()).horizontalAdvance(label) <= 220 - 20);
-        e.v1()->click();
-        QCOMPARE(e.v1()->text(), VolumeEditor::shortName(name) + " - Disabled");
-        QCOMPARE(slider->value(), 0);
+        QVERIFY2(e.v1()->text().endsWith(QString::fromUtf8("\u2026:   %1").arg(level)) && fits(),
+                 qPrintable(e.v1()->text()));
+        s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+        const QString stored = QString(":  %1 Disable?").arg(level);
+        QVERIFY2(e.v1()->text().endsWith(stored) && fits(), qPrintable(e.v1()->text()));
+        e.v1()->window()->activateWindow();
+        QTest::mouseClick(e.v1(), Qt::LeftButton);
+        QVERIFY2(e.v1()->text().endsWith(" - Disabled") && fits(), qPrintable(e.v1()->text()));
+        QCOMPARE(e.slider()->value(), 0);
         QCOMPARE(*s.controller.table().loadTable(), QStringList{""});
+        QTRY_COMPARE(QApplication::focusWidget(), e.slider());
     }
 
     // The editor goes with the list, however it closes, also after a menu rebuild; a press or the
