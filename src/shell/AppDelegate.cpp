@@ -93,6 +93,13 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
     center.post(notification::kAtu);
 }
 
+void AppDelegate::tellUser(const QString& text) {
+    if (statusItem_ && QSystemTrayIcon::isSystemTrayAvailable())
+        statusItem_->showMessage(QStringLiteral("Vellora"), text, QSystemTrayIcon::Warning);
+    else if (services_.workspace)
+        services_.workspace->postNotification(QStringLiteral("Vellora"), text);
+}
+
 void AppDelegate::announceUpdate(const AppcastItem& item) {
     const QString title = QStringLiteral("Vellora %1 is available").arg(item.displayVersion);
     if (!statusItem_ || !QSystemTrayIcon::isSystemTrayAvailable()) {

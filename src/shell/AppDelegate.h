@@ -51,6 +51,9 @@ public:
     bool applicationShouldHandleReopen();
     // An automatic check found a newer version: say so next to the tray icon.
     void announceUpdate(const AppcastItem& item);
+    // Something the user must hear of (trouble with the settings): next to the icon where there
+    // is a tray, else as a desktop notification.
+    void tellUser(const QString& text);
 
     Popover& popover() const { return *popover_; }
     QSystemTrayIcon* statusItem() const { return statusItem_.get(); }

@@ -56,12 +56,14 @@ int main(int argc, char** argv) {
     vellora::WorkerThread audio(QStringLiteral("audio")), watcher(QStringLiteral("activations"));
     vellora::Platform platform =
         vellora::createPlatform({&audio, &watcher}, options.value(interpreter));
-    // Trouble with the settings file reaches a tray user as a desktop notification too.
+    // Trouble with the settings file reaches a tray user too: next to the icon, or as a desktop
+    // notification (queued: it is told once the event loop runs, when the tray is there).
+    vellora::AppDelegate* teller = nullptr;
     QObject::connect(
         &vellora::SettingsTrouble::instance(), &vellora::SettingsTrouble::found, &app,
-        [workspace = platform.workspace.get()](const QString& text) {
-            if (workspace)
-                workspace->postNotification(QStringLiteral("Vellora"), text);
+        [&teller](const QString& text) {
+            if (teller)
+                teller->tellUser(text);
         },
         Qt::QueuedConnection);
     vellora::UserDefaults defaults;
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
                                    platform.loginItems.get(), platform.scripts.get(),
                                    platform.workspace.get()},
                                   controller);
+    teller = &delegate;
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
