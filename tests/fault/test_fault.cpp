@@ -12,6 +12,9 @@ class TestFault : public QObject, ProgramDriver {
     Q_OBJECT
 
     TestWindows windows;
+    // How long a switch may take to reach the server: generous, since these tests run beside
+    // the whole suite on a loaded machine (an assertion on speed is the benchmarks' business).
+    static constexpr int kBound = 10000;
     const QByteArray kSettings = "[General]\nitunes=true\n"
                                  "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n";
     QString alpha, beta, gamma; // at 30, without a level, at 80
@@ -67,12 +70,12 @@ private slots:
             QVERIFY(nullSink(sink));
         QVERIFY(pactl("set-default-sink speakers") && pactl("set-sink-volume speakers 80%") &&
                 pactl("set-sink-volume headphones 60%") && activate(alpha));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 30, kBound);
         QVERIFY(pactl("set-default-sink headphones"));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 30, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 80, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 30, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 80, kBound);
         QVERIFY(activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 60, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 60, kBound);
         QTest::qWait(500); // nothing later writes the speakers' volume onto them
         QCOMPARE(desktop::sinkPercents("headphones"), QList<int>({60, 60}));
         QCOMPARE(desktop::sinkPercent("speakers"), 80);
@@ -91,9 +94,9 @@ private slots:
         QVERIFY(silence.open() && silence.write(QByteArray(44100 * 2 * 2, '\0')) > 0 &&
                 silence.flush());
         QVERIFY(desktop::run("pacat", {"--raw", "--device=asleep", silence.fileName()}));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("asleep"), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("asleep"), 30, kBound);
         QVERIFY(activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("asleep"), 100, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("asleep"), 100, kBound);
     }
 
     // A switch made while the audio server is away takes effect once it is back, on the output
@@ -101,14 +104,14 @@ private slots:
     void switchWhileAway() {
         QVERIFY(baseline(100));
         QVERIFY(nullSink("dock") && pactl("set-default-sink dock") && activate(gamma));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("dock"), 80, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("dock"), 80, kBound);
         QVERIFY(desktop::session("pulse-stop"));
         QVERIFY(activate(alpha));
         QTest::qWait(500); // seen by the program while the server is away
         QVERIFY(desktop::session("pulse-start"));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 10000);
         QVERIFY(activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, kBound);
     }
 
     // The server comes back with no output at first, as PipeWire's does until its session
@@ -121,7 +124,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
             desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
         QVERIFY(nullSink("late") && pactl("set-default-sink late"));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("late"), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("late"), 30, kBound);
         QVERIFY(desktop::session("pulse-stop") && desktop::session("pulse-start"));
     }
 
@@ -131,7 +134,7 @@ private slots:
         QVERIFY(baseline(100));
         const qsizetype told = outages();
         QVERIFY(activate(alpha));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, kBound);
         QVERIFY(desktop::session("pulse-stop"));
         for (const QString& window : {beta, gamma, alpha, beta})
             QVERIFY(activate(window));
@@ -139,9 +142,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
             desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
         QVERIFY(activate(gamma));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, kBound);
         QVERIFY(activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 100, kBound);
         QTRY_VERIFY2(outages() - told == 1, qPrintable(lines().join('|')));
     }
 
@@ -157,7 +160,7 @@ private slots:
         if (stalled && qEnvironmentVariable("VELLORA_AUDIO") != "pulseaudio")
             QSKIP("PulseAudio only");
         QVERIFY(baseline(55) && activate(alpha));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, kBound);
         const pid_t pid = server();
         QVERIFY(!stalled || ::kill(pid, SIGSTOP) == 0);
         vellora.terminate();
@@ -180,7 +183,7 @@ private slots:
         const auto end = qScopeGuard([&] { player.kill(), player.waitForFinished(2000); });
         QVERIFY(player.waitForReadyRead(10000) && player.readAll().startsWith("ready"));
         QVERIFY(activate(gamma));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, kBound);
     }
 
     // The server stalls (stopped, not dead) while applications come to the front: the list
@@ -204,7 +207,7 @@ private slots:
         QVERIFY(::kill(pid, SIGCONT) == 0);
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 10000);
         QVERIFY(activate(beta));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, kBound);
     }
 };
 
