@@ -12,7 +12,6 @@ namespace vellora {
 
 namespace {
 constexpr pa_usec_t kCallBound = 1000 * 1000; // every call waits at most one second
-const char* const kDefaultSink = "@DEFAULT_SINK@";
 // The largest percent the server takes. A restore puts back a volume this server reported, which
 // it never holds above PA_VOLUME_MAX; a lower bound such as PA_VOLUME_UI_MAX (153 %) would lose a
 // volume another tool had set higher. Table levels stay within 100 before they get here.
@@ -323,10 +322,14 @@ bool PulseVolumeControl::isConnected() const {
     return ready;
 }
 
+// Reading and setting act only on an output known by name. A server that has just come back may
+// have a sink it has not named the default yet (PipeWire's, until WirePlumber does): a level set
+// there through "@DEFAULT_SINK@" would be read back as the volume from before once the output
+// is named, and the user's own volume lost. The switch runs again when it is named.
 std::optional<QString> PulseVolumeControl::readOutputVolume() {
     pa_threaded_mainloop_lock(d->loop);
     const auto volume =
-        d->sinkVolumeOf(d->sinkName.isEmpty() ? QByteArray(kDefaultSink) : d->sinkName.toUtf8());
+        d->sinkName.isEmpty() ? std::nullopt : d->sinkVolumeOf(d->sinkName.toUtf8());
     pa_threaded_mainloop_unlock(d->loop);
     if (!volume)
         return std::nullopt;
@@ -343,10 +346,8 @@ bool PulseVolumeControl::setOutputVolume(int percent, const QString& output) {
         pa_volume_t((quint64(std::clamp(percent, 0, kMaxPercent)) * PA_VOLUME_NORM + 50) / 100);
     bool set = false;
     pa_threaded_mainloop_lock(d->loop);
-    const QByteArray name = !output.isEmpty()        ? output.toUtf8()
-                            : !d->sinkName.isEmpty() ? d->sinkName.toUtf8()
-                                                     : QByteArray(kDefaultSink);
-    if (auto volume = d->sinkVolumeOf(name)) {
+    const QByteArray name = (output.isEmpty() ? d->sinkName : output).toUtf8();
+    if (auto volume = name.isEmpty() ? std::nullopt : d->sinkVolumeOf(name)) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
         if (pa_cvolume_max(&*volume) == PA_VOLUME_MUTED)
             pa_cvolume_set(&*volume, volume->channels, target);
