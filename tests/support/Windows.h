@@ -15,14 +15,17 @@ public:
         }
     }
 
-    // Starts a client and returns the id of its window (found by WM_CLASS class), or empty.
+    // Starts a client and returns the id of its window (found by WM_CLASS class, and by its
+    // process: a window of that class closed just before may not be gone yet), or empty.
     QString start(const QString& program, const QStringList& args, const QString& wmClass) {
         auto p = std::make_unique<QProcess>();
         p->start(program, args);
         if (!p->waitForStarted(5000))
             return {};
+        const QString pid = QString::number(p->processId());
         clients_.push_back(std::move(p));
-        auto ids = desktop::run("xdotool", {"search", "--sync", "--class", "^" + wmClass + "$"});
+        auto ids = desktop::run(
+            "xdotool", {"search", "--sync", "--all", "--pid", pid, "--class", "^" + wmClass + "$"});
         return ids.value_or("").section('\n', 0, 0);
     }
 
