@@ -83,12 +83,8 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
         diag(line);
     // One message: a second one would replace the first before anyone read it. Without a tray
     // the desktop's notifications say it, where there are any.
-    if (trayAtStart && !lacking.isEmpty())
-        statusItem_->showMessage(QStringLiteral("Vellora"), lacking.join(QLatin1Char('\n')),
-                                 QSystemTrayIcon::Warning);
-    else if (!lacking.isEmpty() && services_.workspace)
-        services_.workspace->postNotification(QStringLiteral("Vellora"),
-                                              lacking.join(QLatin1Char('\n')));
+    if (!lacking.isEmpty())
+        tellUser(lacking.join(QLatin1Char('\n')));
 
     center.post(notification::kAtu);
 }
