@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, configures, builds, checks formatting, runs CTest
 # (unit, integration, e2e, install and fault tests), then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly, then the dev
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the unit, integration and fault tests
+# built with ThreadSanitizer, then each fuzz target briefly, then the dev
 # suite again inside a Debian root of the other supported release (scripts/other-release.sh).
 # Every stage runs even when one before it failed; the last lines say which passed, failed or
 # were skipped (a stage that cannot run on this machine exits with 77 and says why).
 #   bash scripts/test.sh          all of it
 #   bash scripts/test.sh dev      only the dev preset's suite (Debug, warnings as errors)
-#   bash scripts/test.sh asan     only the sanitizer build's suite
+#   bash scripts/test.sh asan     only the AddressSanitizer build's suite (tsan: ThreadSanitizer)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 only=${1:-}
@@ -36,6 +37,7 @@ if [ -z "$only" ]; then
   stage lint-js bash scripts/lint-js.sh
   stage dev suite dev
   stage asan suite asan
+  stage tsan suite tsan
   # A short run of every fuzz target (clang, libFuzzer); scripts/fuzz.sh says how to run longer.
   stage fuzz bash scripts/fuzz.sh 10
   stage other-release bash scripts/other-release.sh

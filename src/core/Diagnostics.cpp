@@ -1,7 +1,7 @@
 #include "Diagnostics.h"
 
-#include <QMutex>
 #include <cstdio>
+#include <mutex>
 #include <syslog.h>
 
 namespace vellora {
@@ -9,11 +9,11 @@ namespace vellora {
 namespace {
 DiagnosticCapture* activeCapture = nullptr;
 // Lines come from the interface's thread and the worker threads: each is written whole.
-QBasicMutex lineLock;
+std::mutex lineLock;
 } // namespace
 
 void diag(const QString& line) {
-    const QMutexLocker lock(&lineLock);
+    const std::lock_guard lock(lineLock);
     if (activeCapture) {
         activeCapture->lines << line;
         return;
@@ -25,7 +25,7 @@ void diag(const QString& line) {
 }
 
 void systemLog(const QString& line) {
-    const QMutexLocker lock(&lineLock);
+    const std::lock_guard lock(lineLock);
     if (activeCapture) {
         activeCapture->logLines << line;
         return;
@@ -37,12 +37,12 @@ void systemLog(const QString& line) {
 
 // Worker threads may be writing a line as a capture begins or ends.
 DiagnosticCapture::DiagnosticCapture() {
-    const QMutexLocker lock(&lineLock);
+    const std::lock_guard lock(lineLock);
     activeCapture = this;
 }
 
 DiagnosticCapture::~DiagnosticCapture() {
-    const QMutexLocker lock(&lineLock);
+    const std::lock_guard lock(lineLock);
     if (activeCapture == this)
         activeCapture = nullptr;
 }

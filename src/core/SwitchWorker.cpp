@@ -1,6 +1,7 @@
 #include "SwitchWorker.h"
 
 #include "Diagnostics.h"
+#include "HandOver.h"
 #include "platform/VolumeControl.h"
 
 #include <QThread>
@@ -20,7 +21,7 @@ SwitchWorker::~SwitchWorker() {
 
 void SwitchWorker::post(const std::optional<RunningApplication>& application) {
     {
-        QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         pending_ = application; // an activation still waiting is overtaken
         if (scheduled_)
             return;
@@ -29,14 +30,14 @@ void SwitchWorker::post(const std::optional<RunningApplication>& application) {
     if (QThread::currentThread() == thread())
         drain();
     else
-        QMetaObject::invokeMethod(this, &SwitchWorker::drain, Qt::QueuedConnection);
+        handover::post(this, [this] { drain(); });
 }
 
 void SwitchWorker::drain() {
     for (;;) {
         std::optional<RunningApplication> next;
         {
-            QMutexLocker lock(&mutex_);
+            const std::lock_guard lock(mutex_);
             if (!pending_) {
                 scheduled_ = false;
                 break;

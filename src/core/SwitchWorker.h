@@ -4,8 +4,8 @@
 #include "MusicPlayerCheck.h"
 #include "VolumeSwitch.h"
 
-#include <QMutex>
 #include <QObject>
+#include <mutex>
 #include <optional>
 
 namespace vellora {
@@ -50,7 +50,7 @@ private:
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
 
-    QMutex mutex_; // guards the two below
+    std::mutex mutex_; // guards the two below
     std::optional<std::optional<RunningApplication>> pending_;
     bool scheduled_ = false;
 };

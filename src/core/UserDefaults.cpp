@@ -7,41 +7,41 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 namespace vellora {
 
 // QSettings shares one reading of a file between all its objects in the process, so what is known
 // about the file, what was said about it and the changes that could not be saved are shared too.
 struct UserDefaults::FileState {
-    QMutex writing;          // one write, with its checks of the file, at a time
-    mutable QMutex mutex;    // guards the fields below
-    bool cannotSave = false; // said once; from then on changes stay in memory
-    qint64 wholeSize = -1;   // the file as last found readable in full, or as last written here
+    std::mutex writing;       // one write, with its checks of the file, at a time
+    mutable std::mutex mutex; // guards the fields below
+    bool cannotSave = false;  // said once; from then on changes stay in memory
+    qint64 wholeSize = -1;    // the file as last found readable in full, or as last written here
     QDateTime wholeTime;
     QMap<QString, QVariant> unsaved; // changes kept in memory; an invalid value stands for removed
 
     bool savingStopped() const {
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         return cannotSave;
     }
     // Stops saving for this run and says why, unless that was said already.
     void stopSaving(const QString& line, const QString& path) {
         {
-            const QMutexLocker lock(&mutex);
+            const std::lock_guard lock(mutex);
             if (std::exchange(cannotSave, true))
                 return;
         }
         SettingsTrouble::report(line, path);
     }
     std::optional<QVariant> unsavedValue(const QString& key) const {
-        const QMutexLocker lock(&mutex);
+        const std::lock_guard lock(mutex);
         const auto it = unsaved.constFind(key);
         return it == unsaved.cend() ? std::nullopt : std::optional<QVariant>(*it);
     }
@@ -50,9 +50,9 @@ struct UserDefaults::FileState {
 namespace {
 
 std::shared_ptr<UserDefaults::FileState> stateFor(const QString& path) {
-    static QBasicMutex lock;
+    static std::mutex lock;
     static std::map<QString, std::weak_ptr<UserDefaults::FileState>> states;
-    const QMutexLocker locker(&lock);
+    const std::lock_guard locker(lock);
     std::erase_if(states, [](const auto& entry) { return entry.second.expired(); });
     auto& slot = states[path];
     auto state = slot.lock();
@@ -173,7 +173,7 @@ void UserDefaults::reload() const {
 }
 
 void UserDefaults::write(const QString& key, const std::optional<QVariant>& value) {
-    const QMutexLocker writing(&state_->writing);
+    const std::lock_guard writing(state_->writing);
     if (!state_->savingStopped() && mayReplaceFile()) {
         // A fresh object, so that its status tells about this write alone.
         QSettings writer(filePath(), QSettings::IniFormat);
@@ -181,7 +181,7 @@ void UserDefaults::write(const QString& key, const std::optional<QVariant>& valu
         writer.sync();
         if (writer.status() != QSettings::AccessError) {
             const QFileInfo written(filePath());
-            const QMutexLocker lock(&state_->mutex);
+            const std::lock_guard lock(state_->mutex);
             state_->wholeSize = written.size();
             state_->wholeTime = written.lastModified();
             return;
@@ -191,7 +191,7 @@ void UserDefaults::write(const QString& key, const std::optional<QVariant>& valu
                                .arg(filePath()),
                            filePath());
     }
-    const QMutexLocker lock(&state_->mutex);
+    const std::lock_guard lock(state_->mutex);
     state_->unsaved.insert(key, value.value_or(QVariant()));
 }
 
@@ -199,7 +199,7 @@ bool UserDefaults::mayReplaceFile() {
     const QString path = filePath();
     const QFileInfo now(path);
     {
-        const QMutexLocker lock(&state_->mutex);
+        const std::lock_guard lock(state_->mutex);
         if (now.size() == state_->wholeSize && now.lastModified() == state_->wholeTime)
             return true; // unchanged since it was last found whole
     }

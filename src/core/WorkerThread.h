@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HandOver.h"
+
 #include <QObject>
 #include <QSemaphore>
 #include <QThread>
@@ -38,17 +40,18 @@ public:
 
     QThread* thread() { return &thread_; }
 
-    // Runs f on this thread and returns its result once it is done.
+    // Runs f on this thread and returns its result once it is done. For start-up, where what f
+    // does is bounded itself: a thread that still has not answered after kStartBound is stuck,
+    // and the program leaves with a line that says which, rather than hang unseen.
     template <class F> auto call(F f) -> std::invoke_result_t<F> {
         using Result = std::invoke_result_t<F>;
         if (QThread::currentThread() == &thread_)
             return f();
         if constexpr (std::is_void_v<Result>) {
-            QMetaObject::invokeMethod(&anchor_, f, Qt::BlockingQueuedConnection);
+            leaveUnless(callWithin(kStartBound, std::move(f)));
         } else {
-            std::optional<Result> result;
-            QMetaObject::invokeMethod(
-                &anchor_, [&] { result.emplace(f()); }, Qt::BlockingQueuedConnection);
+            std::optional<Result> result; // outlives f: a miss leaves the process
+            leaveUnless(callWithin(kStartBound, [&] { result.emplace(f()); }));
             return std::move(*result);
         }
     }
@@ -62,17 +65,29 @@ public:
             return true;
         }
         auto done = std::make_shared<QSemaphore>();
-        QMetaObject::invokeMethod(
-            &anchor_,
-            [f = std::move(f), done]() mutable {
-                f();
-                done->release();
-            },
-            Qt::QueuedConnection);
-        return done->tryAcquire(1, int(bound.count()));
+        handover::post(&anchor_, [f = std::move(f), done]() mutable {
+            f();
+            handover::give(done.get());
+            done->release();
+        });
+        if (!done->tryAcquire(1, int(bound.count())))
+            return false;
+        handover::take(done.get());
+        return true;
     }
 
+    static constexpr std::chrono::milliseconds kStartBound{10000};
+
 private:
+    void leaveUnless(bool answered) {
+        if (answered)
+            return;
+        std::fprintf(stderr, "Vellora: the %s thread did not answer within %lld s; leaving now\n",
+                     qPrintable(thread_.objectName()), qlonglong(kStartBound.count() / 1000));
+        std::fflush(nullptr);
+        std::_Exit(EXIT_FAILURE);
+    }
+
     QThread thread_;
     QObject anchor_; // lives on the thread: what call() hands its work to
 };

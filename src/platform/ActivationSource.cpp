@@ -1,5 +1,7 @@
 #include "ActivationSource.h"
 
+#include "core/HandOver.h"
+
 #include <utility>
 
 namespace vellora {
@@ -14,14 +16,11 @@ ActivationSource::ActivationSource(QObject* parent) : QObject(parent), settle_(t
 }
 
 void ActivationSource::ownWindowComing() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            ownWindowComing_.start();
-            if (settle_.isActive())
-                settle_.start(kOwnWindowDelay);
-        },
-        Qt::QueuedConnection);
+    handover::post(this, [this] {
+        ownWindowComing_.start();
+        if (settle_.isActive())
+            settle_.start(kOwnWindowDelay);
+    });
 }
 
 QString ActivationSource::identity(const std::optional<RunningApplication>& application) {

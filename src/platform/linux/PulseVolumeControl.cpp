@@ -1,6 +1,7 @@
 #include "PulseVolumeControl.h"
 
 #include "core/Diagnostics.h"
+#include "core/HandOver.h"
 #include "platform/Backoff.h"
 
 #include <pulse/pulseaudio.h>
@@ -75,9 +76,7 @@ struct PulseVolumeControl::Impl {
             return;
         everReported = true;
         ready = connected;
-        QMetaObject::invokeMethod(
-            owner, [o = owner, connected] { o->onConnectionChanged(connected); },
-            Qt::QueuedConnection);
+        handover::post(owner, [o = owner, connected] { o->onConnectionChanged(connected); });
     }
 
     void lost() {
@@ -185,8 +184,7 @@ struct PulseVolumeControl::Impl {
             d->settled();
         if (eol && d->outputMoved) {
             d->outputMoved = false;
-            QMetaObject::invokeMethod(
-                d->owner, [o = d->owner] { o->onOutputChanged(); }, Qt::QueuedConnection);
+            handover::post(d->owner, [o = d->owner] { o->onOutputChanged(); });
         }
     }
 
