@@ -17,6 +17,7 @@ constexpr pa_usec_t kCallBound = 1000 * 1000; // every call waits at most one se
 // it never holds above PA_VOLUME_MAX; a lower bound such as PA_VOLUME_UI_MAX (153 %) would lose a
 // volume another tool had set higher. Table levels stay within 100 before they get here.
 constexpr int kMaxPercent = int(quint64(PA_VOLUME_MAX) * 100 / PA_VOLUME_NORM);
+constexpr char kNoDefaultSink[] = "@DEFAULT_SINK@";
 } // namespace
 
 // The wall-clock time usec from now, as the main loop's timers take it.
@@ -157,7 +158,12 @@ struct PulseVolumeControl::Impl {
             d->settled(); // no answer: the default stays unknown, the server still counts
             return;
         }
-        const QString name = QString::fromUtf8(info->default_sink_name);
+        // PipeWire's server names no default output "@DEFAULT_SINK@" while it has none. Asked
+        // for by that name, it answers with whichever output is the default by then: a level set
+        // there would be read back as that output's own volume, and the user's volume lost.
+        QString name = QString::fromUtf8(info->default_sink_name);
+        if (name == QLatin1String(kNoDefaultSink))
+            name.clear();
         if (name != d->sinkName) {
             d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
             d->sinkName = name;
@@ -194,7 +200,7 @@ struct PulseVolumeControl::Impl {
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && !d->sinkVolume) {
-            d->refreshSink(); // perhaps the default sink, named before it was there
+            d->refreshServer(); // perhaps the default output, arriving or named before it was there
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
             if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
                 d->sinkVolume.reset(); // gone: a read asks until the new default is known
