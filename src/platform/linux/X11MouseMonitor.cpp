@@ -2,8 +2,9 @@
 
 #include "Xcb.h"
 #include "core/Diagnostics.h"
+#include "core/HandOver.h"
+#include "core/WorkerThread.h"
 #include "platform/Backoff.h"
-#include "platform/FocusLossMonitor.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>
@@ -15,49 +16,57 @@
 
 namespace vellora {
 
-struct X11MouseMonitor::Impl {
-    xcb_connection_t* conn = nullptr;
-    xcb_window_t root = 0;
-    uint8_t xiOpcode = 0;
-    bool xi2 = false;     // the server offers XInput2
-    bool running = false; // started, and not stopped since
-    bool lossReported = false;
-    std::unique_ptr<QSocketNotifier> notifier;
-    FocusLossMonitor standIn;
-    QTimer retry;
-    Backoff backoff;
+// Everything here runs on the monitor's thread: connecting (which may wait on a stalled X
+// server), selecting, reading events and asking where the pointer is. What it finds goes to
+// the monitor by its signals.
+class X11MouseMonitor::Watch : public QObject {
+    Q_OBJECT
 
-    ~Impl() {
-        notifier.reset();
+public:
+    Watch() {
+        retry_.setSingleShot(true);
+        connect(&retry_, &QTimer::timeout, this, &Watch::reconnect);
+        if (!open() || !conn_)
+            return; // no X server or no XInput2: losing activation stands in for presses
+        xi2_ = true;
+        watchConnection();
+        if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                    [this] { drain(false); });
+    }
+    ~Watch() override {
+        notifier_.reset();
         close();
     }
 
-    // Closes the connection; its notifier may be the one whose signal is being handled, so it
-    // goes later.
-    void close() {
-        if (notifier) {
-            notifier->setEnabled(false);
-            notifier.release()->deleteLater();
-        }
-        if (conn)
-            xcb_disconnect(conn);
-        conn = nullptr;
+    bool hasXInput2() const { return xi2_; }
+
+    void select(bool on) {
+        selected_ = on;
+        if (conn_)
+            sendSelection();
     }
 
+signals:
+    void pressedAt(int button, QPoint at);
+    void released(int button);
+    void connectionChanged(bool connected);
+
+private:
     // Connects to the X server; false when it cannot be reached. Without XInput2 on the server
-    // the connection is not kept (xi2 stays false).
+    // the connection is not kept.
     bool open() {
-        xi2 = false;
-        conn = xcb::connectToDisplay(&root);
-        if (!conn)
+        conn_ = xcb::connectToDisplay(&root_);
+        if (!conn_)
             return false;
-        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn, &xcb_input_id);
+        bool xi2 = false;
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(conn_, &xcb_input_id);
         if (ext && ext->present) {
-            xiOpcode = ext->major_opcode;
+            xiOpcode_ = ext->major_opcode;
             // Announcing 2.2 has the server deliver raw presses even while another program
             // holds a pointer grab (an open menu elsewhere).
             const auto version = xcb::reply<xcb_input_xi_query_version_reply_t>(
-                conn, xcb_input_xi_query_version(conn, 2, 2).sequence);
+                conn_, xcb_input_xi_query_version(conn_, 2, 2).sequence);
             xi2 = version && version->major_version >= 2;
         }
         if (!xi2)
@@ -65,63 +74,144 @@ struct X11MouseMonitor::Impl {
         return true;
     }
 
-    void select(bool on) {
+    // Closes the connection; its notifier may be the one whose signal is being handled, so it
+    // goes later.
+    void close() {
+        if (notifier_) {
+            notifier_->setEnabled(false);
+            notifier_.release()->deleteLater();
+        }
+        if (conn_)
+            xcb_disconnect(conn_);
+        conn_ = nullptr;
+    }
+
+    void watchConnection() {
+        notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(conn_),
+                                                      QSocketNotifier::Read);
+        connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
+    }
+
+    void sendSelection() {
         struct {
             xcb_input_event_mask_t head;
             uint32_t mask;
         } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-               on ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS |
-                             XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE)
-                  : 0u};
-        xcb_input_xi_select_events(conn, root, 1, &mask.head);
-        // A round trip: once start() returns, the server delivers what it selected.
-        xcb::reply<xcb_get_input_focus_reply_t>(conn, xcb_get_input_focus(conn).sequence);
+               selected_ ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS |
+                                    XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE)
+                         : 0u};
+        xcb_input_xi_select_events(conn_, root_, 1, &mask.head);
+        xcb_flush(conn_);
     }
 
     QPoint pointer() {
         const auto r =
-            xcb::reply<xcb_query_pointer_reply_t>(conn, xcb_query_pointer(conn, root).sequence);
+            xcb::reply<xcb_query_pointer_reply_t>(conn_, xcb_query_pointer(conn_, root_).sequence);
         return r ? QPoint(r->root_x, r->root_y) : QPoint();
     }
+
+    void serverLost() {
+        close();
+        if (!std::exchange(lossReported_, true))
+            diag(QStringLiteral("mouse monitor: lost the X server; retrying"));
+        emit connectionChanged(false);
+        retry_.start(backoff_.next());
+    }
+
+    void reconnect() {
+        if (!open()) {
+            retry_.start(backoff_.next());
+            return;
+        }
+        backoff_.reset();
+        if (std::exchange(lossReported_, false))
+            diag(QStringLiteral("mouse monitor: connected to the X server again"));
+        if (!conn_)
+            return; // the server came back without XInput2: the stand-in stays
+        watchConnection();
+        sendSelection();
+        emit connectionChanged(true);
+    }
+
+    void drain(bool readSocket) {
+        if (!conn_)
+            return;
+        while (!xcb_connection_has_error(conn_)) {
+            xcb::Owned<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(conn_)
+                                                             : xcb_poll_for_queued_event(conn_));
+            if (!event)
+                break;
+            if ((event->response_type & 0x7f) != XCB_GE_GENERIC)
+                continue;
+            const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
+            const bool press = ge->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
+            if (ge->extension != xiOpcode_ ||
+                (!press && ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE))
+                continue;
+            const auto* raw =
+                reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
+            if (!selected_ || raw->detail < 1 || raw->detail > 3)
+                continue;
+            if (press)
+                emit pressedAt(int(raw->detail), pointer());
+            else
+                emit released(int(raw->detail));
+        }
+        if (conn_ && xcb_connection_has_error(conn_))
+            serverLost();
+    }
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t root_ = 0;
+    uint8_t xiOpcode_ = 0;
+    bool xi2_ = false;      // the server offered XInput2 at start
+    bool selected_ = false; // presses are asked for
+    bool lossReported_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer retry_;
+    Backoff backoff_;
 };
 
 X11MouseMonitor::X11MouseMonitor(QObject* parent)
-    : GlobalMouseMonitor(parent), d(std::make_unique<Impl>()) {
-    d->retry.setSingleShot(true);
-    connect(&d->retry, &QTimer::timeout, this, &X11MouseMonitor::reconnect);
-    connect(&d->standIn, &GlobalMouseMonitor::pressed, this, &GlobalMouseMonitor::pressed);
-    if (!d->open() || !d->xi2)
-        return; // no X server or no XInput2: losing activation stands in for presses
-    watchConnection();
-    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { drain(false); });
+    : GlobalMouseMonitor(parent),
+      thread_(std::make_unique<WorkerThread>(QStringLiteral("mouse monitor"))) {
+    watch_ = thread_->call([] { return std::make_unique<Watch>(); });
+    xi2_ = thread_->call([w = watch_.get()] { return w->hasXInput2(); });
+    connected_ = xi2_;
+    connect(&standIn_, &GlobalMouseMonitor::pressed, this, &GlobalMouseMonitor::pressed);
+    connect(watch_.get(), &Watch::pressedAt, this, &X11MouseMonitor::report);
+    connect(watch_.get(), &Watch::released, this, [this](int button) {
+        if (running_)
+            emit released(button);
+    });
+    connect(watch_.get(), &Watch::connectionChanged, this, [this](bool connected) {
+        connected_ = connected;
+        useStandIn(running_ && !connected_);
+    });
 }
 
-X11MouseMonitor::~X11MouseMonitor() = default;
+X11MouseMonitor::~X11MouseMonitor() {
+    thread_->call([this] { watch_.reset(); });
+}
 
 bool X11MouseMonitor::seesPresses() const {
-    return d->xi2;
+    return xi2_;
 }
 bool X11MouseMonitor::isRunning() const {
-    return d->running;
+    return running_;
 }
 
 void X11MouseMonitor::start() {
-    if (d->running)
+    if (std::exchange(running_, true))
         return;
-    d->running = true;
-    if (d->conn)
-        d->select(true);
-    useStandIn(!d->conn);
+    handover::post(watch_.get(), [w = watch_.get()] { w->select(true); });
+    useStandIn(!connected_);
 }
 
 void X11MouseMonitor::stop() {
-    if (!d->running)
+    if (!std::exchange(running_, false))
         return;
-    d->running = false;
-    if (d->conn)
-        d->select(false);
+    handover::post(watch_.get(), [w = watch_.get()] { w->select(false); });
     useStandIn(false);
 }
 
@@ -129,76 +219,14 @@ void X11MouseMonitor::stop() {
 // activation stands in for a press elsewhere.
 void X11MouseMonitor::useStandIn(bool on) {
     if (on)
-        d->standIn.start();
+        standIn_.start();
     else
-        d->standIn.stop();
+        standIn_.stop();
 }
 
-void X11MouseMonitor::watchConnection() {
-    d->notifier =
-        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(d->conn), QSocketNotifier::Read);
-    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] { drain(true); });
-}
-
-void X11MouseMonitor::serverLost() {
-    d->close();
-    if (!d->lossReported) {
-        d->lossReported = true;
-        diag(QStringLiteral("mouse monitor: lost the X server; retrying"));
-    }
-    if (d->running)
-        useStandIn(true);
-    d->retry.start(d->backoff.next());
-}
-
-void X11MouseMonitor::reconnect() {
-    if (!d->open()) {
-        d->retry.start(d->backoff.next());
-        return;
-    }
-    d->backoff.reset();
-    if (d->lossReported) {
-        d->lossReported = false;
-        diag(QStringLiteral("mouse monitor: connected to the X server again"));
-    }
-    if (!d->conn)
-        return; // the server came back without XInput2: the stand-in stays
-    watchConnection();
-    if (d->running) {
-        d->select(true);
-        useStandIn(false);
-    }
-}
-
-void X11MouseMonitor::drain(bool readSocket) {
-    if (!d->conn)
-        return;
-    while (!xcb_connection_has_error(d->conn)) {
-        xcb::Owned<xcb_generic_event_t> event(readSocket ? xcb_poll_for_event(d->conn)
-                                                         : xcb_poll_for_queued_event(d->conn));
-        if (!event)
-            break;
-        if ((event->response_type & 0x7f) != XCB_GE_GENERIC)
-            continue;
-        const auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event.get());
-        const bool press = ge->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
-        if (ge->extension != d->xiOpcode ||
-            (!press && ge->event_type != XCB_INPUT_RAW_BUTTON_RELEASE))
-            continue;
-        const auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event.get());
-        if (!d->running || raw->detail < 1 || raw->detail > 3)
-            continue;
-        if (press)
-            report(int(raw->detail));
-        else
-            emit released(int(raw->detail));
-    }
-    if (d->conn && xcb_connection_has_error(d->conn))
-        serverLost();
-}
-
-void X11MouseMonitor::report(int button) {
-    const QPoint at = d->pointer();
+void X11MouseMonitor::report(int button, QPoint at) {
+    if (!running_)
+        return; // a press seen before the monitor stopped, told after
     // A press inside one of this program's own windows is not a press elsewhere.
     for (const QWindow* window : QGuiApplication::topLevelWindows()) {
         if (window->isVisible() && window->frameGeometry().contains(at))
@@ -208,3 +236,5 @@ void X11MouseMonitor::report(int button) {
 }
 
 } // namespace vellora
+
+#include "X11MouseMonitor.moc"
