@@ -22,6 +22,8 @@ SwitchWorker::~SwitchWorker() {
 void SwitchWorker::post(const std::optional<RunningApplication>& application) {
     {
         const std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
         pending_ = application; // an activation still waiting is overtaken
         if (scheduled_)
             return;
@@ -38,7 +40,7 @@ void SwitchWorker::drain() {
         std::optional<RunningApplication> next;
         {
             const std::lock_guard lock(mutex_);
-            if (!pending_) {
+            if (!pending_ || closed_) {
                 scheduled_ = false;
                 break;
             }
@@ -51,6 +53,11 @@ void SwitchWorker::drain() {
 }
 
 void SwitchWorker::putCapturedVolumeBack() {
+    volume_.setEvents({});
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
     const auto done = switch_.putCapturedVolumeBack();
     if (!done)
         return;

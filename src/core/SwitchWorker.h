@@ -34,7 +34,8 @@ public:
     VolumeSwitch& volumeSwitch() { return switch_; }
 
     // On this object's thread, at quit: puts back the volume from before a level in force and
-    // says so in one line. Bounded by the volume control's own bound on each call.
+    // says so in one line. Bounded by the volume control's own bound on each call. Switching
+    // ends with it: an activation or server news still on its way sets no level after it.
     void putCapturedVolumeBack();
 
 signals:
@@ -50,9 +51,10 @@ private:
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
 
-    std::mutex mutex_; // guards the two below
+    std::mutex mutex_; // guards the three below
     std::optional<std::optional<RunningApplication>> pending_;
     bool scheduled_ = false;
+    bool closed_ = false; // the volume is put back for quitting
 };
 
 } // namespace vellora

@@ -15,9 +15,9 @@ using namespace vellora;
 // Name, read answers in turn (null: none), steps (through the worker and the control's own
 // news, as in the program), then reads, levels set, the volume captured last ("*": in force),
 // refusals. Steps activate a name ("-": none, "?": no name), toggle a playing player ("!"), reset
-// the table ("~"), take the server away and back ("#": then the front one gets its due), or move
+// the table ("~"), take the server away and back ("#": then the front one gets its due), move
 // the output (">", news once the server is there; ">C": C comes first): the one left gets its
-// capture back, negated. Up to 153 % goes back from a capture, 100 from a table, other text never.
+// capture back, negated; or quit ("Q": what comes after it sets nothing). Up to 153 % goes back from a capture, 100 from a table, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {
@@ -36,6 +36,7 @@ private slots:
             {"output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70", 0},
             {"moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6", 0},
             {"moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6", 0},
+            {"quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40", 0},
             {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
         for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
             auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), name); });
@@ -53,15 +54,17 @@ private slots:
             for (const QString& step : steps.split(u'|')) {
                 if (step == "~")
                     apps.resetAll();
+                else if (step == "Q")
+                    worker.putCapturedVolumeBack();
                 else if (step == "#") {
                     control.away = !control.away;
-                    if (!control.away)
+                    if (!control.away && control.events.reconnected)
                         control.events.reconnected();
                 } else if (step.startsWith(u'>')) {
                     control.output = control.output == "speakers" ? "headphones" : "speakers";
                     if (step.size() > 1)
                         worker.post(RunningApplication{step.mid(1), {}, 42});
-                    if (!control.away)
+                    if (!control.away && control.events.outputChanged)
                         control.events.outputChanged();
                 } else if (step == "!")
                     players.players["player"] = !players.players.value("player");
