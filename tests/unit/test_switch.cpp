@@ -17,7 +17,8 @@ using namespace vellora;
 // refusals. Steps activate a name ("-": none, "?": no name), toggle a playing player ("!"), reset
 // the table ("~"), take the server away and back ("#": then the front one gets its due), move
 // the output (">", news once the server is there; ">C": C comes first): the one left gets its
-// capture back, negated; or quit ("Q": what comes after it sets nothing). Up to 153 % goes back from a capture, 100 from a table, other text never.
+// capture back, negated; or quit ("Q": what comes after it sets nothing). Up to 153 % goes back
+// from a capture, 100 from a table, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {

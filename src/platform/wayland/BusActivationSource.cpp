@@ -49,7 +49,7 @@ BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
     if (!bus.isConnected())
         return;
     if (!bus.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots) ||
-        !bus.registerService(kService)) {
+        !sessionbus::requestName(kService)) {
         diag(QStringLiteral("activation: the bus name %1 is taken; the compositor cannot reach "
                             "Vellora")
                  .arg(kService));
@@ -73,7 +73,7 @@ BusActivationSource::~BusActivationSource() {
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.unregisterObject(kPath);
-    bus.unregisterService(kService);
+    sessionbus::releaseName(kService);
 }
 
 QString BusActivationSource::unreachable(const QString& compositor) const {
