@@ -316,9 +316,12 @@ start() {
     return
   fi
 
-  # Xvfb writes its display number to the descriptor once it accepts connections.
+  # Xvfb writes its display number to the descriptor once it accepts connections. Only its
+  # socket file is listened on: sessions in mount namespaces of their own (with-desktop.sh) all
+  # find display 0 free, and the abstract socket of one, shared by every namespace, would take
+  # the clients of another.
   mkfifo "$dir/displayfd"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$dir/displayfd" \
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -nolisten local 3>"$dir/displayfd" \
     >"$dir/xvfb.log" 2>&1 &
   remember xvfb $!
   local display
