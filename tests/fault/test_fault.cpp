@@ -100,14 +100,22 @@ private slots:
     }
 
     // A switch made while the audio server is away takes effect once it is back, on the output
-    // then in front; the one the restart took (a dock) no longer holds the level.
+    // then in front; the one the restart took (a dock) no longer holds the level. How long it
+    // stays away decides where in the server's start the program's next attempt falls: before
+    // it has any output, before the session's output is the default, or after.
+    void switchWhileAway_data() {
+        QTest::addColumn<int>("away");
+        for (int ms : {0, 150, 500, 1000})
+            QTest::addRow("away %d ms", ms) << ms;
+    }
     void switchWhileAway() {
+        QFETCH(int, away);
         QVERIFY(baseline(100));
         QVERIFY(nullSink("dock") && pactl("set-default-sink dock") && activate(gamma));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("dock"), 80, kBound);
         QVERIFY(desktop::session("pulse-stop"));
         QVERIFY(activate(alpha));
-        QTest::qWait(500); // seen by the program while the server is away
+        QTest::qWait(away);
         QVERIFY(desktop::session("pulse-start"));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, 10000);
         QVERIFY(activate(beta));
