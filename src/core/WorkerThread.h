@@ -40,18 +40,19 @@ public:
 
     QThread* thread() { return &thread_; }
 
-    // Runs f on this thread and returns its result once it is done. For start-up, where what f
-    // does is bounded itself: a thread that still has not answered after kStartBound is stuck,
-    // and the program leaves with a line that says which, rather than hang unseen.
+    // Runs f on this thread and returns its result once it is done. For work that is bounded
+    // itself (making and ending the parts that live there): a thread that still has not answered
+    // after kCallBound is stuck, and the program leaves with a line that says which, rather than
+    // hang unseen.
     template <class F> auto call(F f) -> std::invoke_result_t<F> {
         using Result = std::invoke_result_t<F>;
         if (QThread::currentThread() == &thread_)
             return f();
         if constexpr (std::is_void_v<Result>) {
-            leaveUnless(callWithin(kStartBound, std::move(f)));
+            leaveUnless(callWithin(kCallBound, std::move(f)));
         } else {
             std::optional<Result> result; // outlives f: a miss leaves the process
-            leaveUnless(callWithin(kStartBound, [&] { result.emplace(f()); }));
+            leaveUnless(callWithin(kCallBound, [&] { result.emplace(f()); }));
             return std::move(*result);
         }
     }
@@ -76,14 +77,14 @@ public:
         return true;
     }
 
-    static constexpr std::chrono::milliseconds kStartBound{10000};
+    static constexpr std::chrono::milliseconds kCallBound{10000};
 
 private:
     void leaveUnless(bool answered) {
         if (answered)
             return;
         std::fprintf(stderr, "Vellora: the %s thread did not answer within %lld s; leaving now\n",
-                     qPrintable(thread_.objectName()), qlonglong(kStartBound.count() / 1000));
+                     qPrintable(thread_.objectName()), qlonglong(kCallBound.count() / 1000));
         std::fflush(nullptr);
         std::_Exit(EXIT_FAILURE);
     }
