@@ -36,27 +36,25 @@ inline void take([[maybe_unused]] const void* token) {
 #endif
 }
 
-// A function for the event queue, handed over through the queue's own token: once it is in
-// place, on every copy or move Qt makes of it, and taken before it runs. (A token of its own,
-// kept in it, would be read before the hand-over is taken.)
-inline constexpr char kEventQueue = 0;
-
+// A function for the event queue. It is handed over through its own seal, once it is in place,
+// on every copy or move Qt makes of it, and taken before it runs: the copy that runs is the last
+// one made, and the seal's place is known without reading anything written before the take.
 template <class F> class Delivery {
 public:
     explicit Delivery(F f) : f_(std::move(f)) {}
     void operator()() {
-        take(&kEventQueue);
+        take(&seal_);
         f_();
     }
 
 private:
     struct Seal {
-        Seal() { give(&kEventQueue); }
-        Seal(const Seal&) { give(&kEventQueue); }
+        Seal() { give(this); }
+        Seal(const Seal&) { give(this); }
         Seal& operator=(const Seal&) = delete;
     };
     F f_;
-    [[no_unique_address]] Seal seal_; // after f_: given once f_ is in place
+    Seal seal_; // after f_: given once f_ is in place
 };
 
 // Runs f on target's thread, from its event queue.
