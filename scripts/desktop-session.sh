@@ -316,17 +316,28 @@ start() {
     return
   fi
 
-  # Xvfb writes its display number to the descriptor once it accepts connections. Only its
-  # socket file is listened on: sessions in mount namespaces of their own (with-desktop.sh) all
-  # find display 0 free, and the abstract socket of one, shared by every namespace, would take
-  # the clients of another.
-  mkfifo "$dir/displayfd"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -nolisten local 3>"$dir/displayfd" \
-    >"$dir/xvfb.log" 2>&1 &
-  remember xvfb $!
-  local display
-  read -r -t 15 display <"$dir/displayfd" || { log "Xvfb did not start"; return 1; }
+  # Xvfb writes its display number to the descriptor once it accepts connections. Sessions in
+  # mount namespaces of their own (with-desktop.sh) each see their own socket files, but the
+  # abstract sockets X clients try first are shared by all: a session listens on its socket file
+  # only, on a display picked at random, so that its clients never reach another session's
+  # server that does listen there (a desktop of the machine, an older run).
+  local display="" tries=0
+  while [ -z "$display" ] && ((tries++ < 20)); do
+    local pick=$((RANDOM % 900 + 100))
+    [ ! -e "/tmp/.X11-unix/X$pick" ] || continue
+    rm -f "$dir/displayfd" && mkfifo "$dir/displayfd"
+    Xvfb ":$pick" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -nolisten local \
+      3>"$dir/displayfd" >>"$dir/xvfb.log" 2>&1 &
+    local xvfb=$!
+    if read -r -t 15 display <"$dir/displayfd"; then
+      remember xvfb $xvfb
+    else
+      display="" # taken meanwhile: it has left, or is told to
+      kill "$xvfb" 2>/dev/null || true
+    fi
+  done
   rm -f "$dir/displayfd"
+  [ -n "$display" ] || { log "Xvfb did not start"; return 1; }
 
   write_env "$audio"
   cat >>"$dir/env" <<ENV
