@@ -325,6 +325,7 @@ start() {
   while [ -z "$display" ] && ((tries++ < 20)); do
     local pick=$((RANDOM % 900 + 100))
     [ ! -e "/tmp/.X11-unix/X$pick" ] || continue
+    ! grep -q "@/tmp/.X11-unix/X$pick\$" /proc/net/unix 2>/dev/null || continue
     rm -f "$dir/displayfd" && mkfifo "$dir/displayfd"
     Xvfb ":$pick" -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -nolisten local \
       3>"$dir/displayfd" >>"$dir/xvfb.log" 2>&1 &
