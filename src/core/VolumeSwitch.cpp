@@ -29,6 +29,12 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
         volume_ = std::move(*text);
         volumeOutput_ = output;
         captured = true;
+        if (owed_ && owed_->first == output) {
+            // Back after it went away under a level: the volume from before is the one owed, and
+            // the level it shows is still in force (an application without one puts it back).
+            volume_ = std::exchange(owed_, std::nullopt)->second;
+            mudou_ = true;
+        }
     }
 
     tunes_ = players_.tunesx();
@@ -66,8 +72,10 @@ void VolumeSwitch::leaveMovedOutput() {
     if (!mudou_ || now.isEmpty() || now == volumeOutput_)
         return;
     // Whether or not the output left behind is still there to take it, the new one starts
-    // free: its own volume is captured before a level is applied to it.
-    applyLevel(volume_, control_.maxPercent(), volumeOutput_);
+    // free: its own volume is captured before a level is applied to it. One that is not there
+    // is owed its volume for when it comes back.
+    if (applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed)
+        owed_.emplace(volumeOutput_, volume_);
     mudou_ = false;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <optional>
+#include <utility>
 
 namespace vellora {
 
@@ -55,6 +56,10 @@ private:
     bool activated_ = false; // whether any activation came yet
     QString volume_ = QStringLiteral("10");
     QString volumeOutput_; // the output volume_ was captured from
+    // An output left while a level was in force on it, gone before its volume could go back (a
+    // server restarting shows a stand-in output first): what it shows when it is back is that
+    // level, and the volume owed is the one from before.
+    std::optional<std::pair<QString, QString>> owed_; // output, volume
     bool mudou_ = false;
     bool tunes_ = false;
 };
