@@ -49,8 +49,12 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
         if (matches(entry)) {
             // A level that never reached the audio server leaves nothing to restore later. One
             // sent to a server that did not answer in time (a stalled one) may still land: with
-            // the volume before it just captured, it counts, so the restore is not lost.
-            if (applyLevel(AppVolumeTable::entryLevel(entry), 100) != Applied::Failed || captured)
+            // the volume before it just captured, it counts, so the restore is not lost. The level
+            // goes to the output whose volume is kept, even if another became the current one
+            // meanwhile (that one is captured first when the switch runs again for it).
+            const QString output = captured || mudou_ ? volumeOutput_ : QString();
+            if (applyLevel(AppVolumeTable::entryLevel(entry), 100, output) != Applied::Failed ||
+                captured)
                 mudou_ = true;
             return;
         }

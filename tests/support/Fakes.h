@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <functional>
 
 // A volume control that records what it is asked and answers reads from a queue.
 class FakeVolumeControl : public vellora::VolumeControl {
@@ -42,7 +43,12 @@ public:
 class FakeMusicPlayers : public vellora::MusicPlayerSource {
 public:
     QMap<QString, bool> players; // name -> playing
+    std::function<void()> asked; // runs once, at the next question
 
-    QStringList runningPlayers() override { return players.keys(); }
+    QStringList runningPlayers() override {
+        if (asked)
+            std::exchange(asked, nullptr)();
+        return players.keys();
+    }
     bool isPlaying(const QString& player) override { return players.value(player); }
 };

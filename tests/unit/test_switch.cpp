@@ -16,9 +16,9 @@ using namespace vellora;
 // news, as in the program), then reads, levels set, the volume captured last ("*": in force),
 // refusals. Steps activate a name ("-": none, "?": no name), toggle a playing player ("!"), reset
 // the table ("~"), take the server away and back ("#": then the front one gets its due), move
-// the output (">", news once the server is there; ">C": C comes first): the one left gets its
-// capture back, negated; or quit ("Q": what comes after it sets nothing). Up to 153 % goes back
-// from a capture, 100 from a table, other text never.
+// the output (">", news once the server is there; ">C": C comes first; "^C": while C's switch
+// asks the players): the one left gets its capture back, negated; or quit ("Q": what comes after it
+// sets nothing). Up to 153 % goes back from a capture, 100 from a table, other text never.
 using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
 
 class TestSwitch : public QObject {
@@ -37,6 +37,7 @@ private slots:
             {"output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70", 0},
             {"moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6", 0},
             {"moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6", 0},
+            {"moved mid-switch", {"8", "6"}, "^C", 2, {-100, -8, 100}, "6*", 0},
             {"quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40", 0},
             {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
         for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
@@ -61,8 +62,11 @@ private slots:
                     control.away = !control.away;
                     if (!control.away && control.events.reconnected)
                         control.events.reconnected();
-                } else if (step.startsWith(u'>')) {
-                    control.output = control.output == "speakers" ? "headphones" : "speakers";
+                } else if (step.startsWith(u'>') || step.startsWith(u'^')) {
+                    const auto move = [&] {
+                        control.output = control.output == "speakers" ? "headphones" : "speakers";
+                    };
+                    step[0] == u'^' ? void(players.asked = move) : move();
                     if (step.size() > 1)
                         worker.post(RunningApplication{step.mid(1), {}, 42});
                     if (!control.away && control.events.outputChanged)
