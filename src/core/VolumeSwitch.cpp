@@ -5,6 +5,8 @@
 #include "MusicPlayerCheck.h"
 #include "platform/VolumeControl.h"
 
+#include <algorithm>
+
 namespace vellora {
 
 VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players)
@@ -29,10 +31,13 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
         volume_ = std::move(*text);
         volumeOutput_ = output;
         captured = true;
-        if (owed_ && owed_->first == output) {
+        const auto owed = std::find_if(owed_.cbegin(), owed_.cend(),
+                                       [&](const auto& entry) { return entry.first == output; });
+        if (owed != owed_.cend()) {
             // Back after it went away under a level: the volume from before is the one owed, and
             // the level it shows is still in force (an application without one puts it back).
-            volume_ = std::exchange(owed_, std::nullopt)->second;
+            volume_ = owed->second;
+            owed_.erase(owed);
             mudou_ = true;
         }
     }
@@ -78,8 +83,12 @@ void VolumeSwitch::leaveMovedOutput() {
     // Whether or not the output left behind is still there to take it, the new one starts
     // free: its own volume is captured before a level is applied to it. One that is not there
     // is owed its volume for when it comes back.
-    if (applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed)
-        owed_.emplace(volumeOutput_, volume_);
+    if (applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed) {
+        owed_.removeIf([&](const auto& entry) { return entry.first == volumeOutput_; });
+        owed_.append({volumeOutput_, volume_});
+        if (owed_.size() > kOwedKept)
+            owed_.removeFirst();
+    }
     mudou_ = false;
 }
 

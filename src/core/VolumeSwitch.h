@@ -2,6 +2,7 @@
 
 #include "platform/RunningApplication.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -56,10 +57,11 @@ private:
     bool activated_ = false; // whether any activation came yet
     QString volume_ = QStringLiteral("10");
     QString volumeOutput_; // the output volume_ was captured from
-    // An output left while a level was in force on it, gone before its volume could go back (a
-    // server restarting shows a stand-in output first): what it shows when it is back is that
-    // level, and the volume owed is the one from before.
-    std::optional<std::pair<QString, QString>> owed_; // output, volume
+    // Outputs left while a level was in force on them, gone before their volume could go back (a
+    // server restarting shows a stand-in output first, and drops it again): what one shows when
+    // it is back is that level, and the volume owed is the one from before. The latest few.
+    QList<std::pair<QString, QString>> owed_; // output, volume
+    static constexpr qsizetype kOwedKept = 4;
     bool mudou_ = false;
     bool tunes_ = false;
 };

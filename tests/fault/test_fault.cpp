@@ -138,17 +138,21 @@ private slots:
 
     // The server comes back with a stand-in output first (PipeWire's, until its session manager
     // brings the outputs back), then the output the level was on, showing that level as the
-    // session manager restores it: the volume from before is still the user's, not the level.
+    // session manager restores it, and the stand-in goes: the volume from before is still the
+    // user's, not the level.
     void outputBackAfterStandIn() {
         QVERIFY(baseline(55) && activate(alpha));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, kBound);
         QVERIFY(desktop::session("pulse-stop") && activate(gamma));
         QTest::qWait(500); // seen by the program while the server is away
         QVERIFY(desktop::session("pulse-start-bare"));
-        QVERIFY(nullSink("stand_in") && pactl("set-default-sink stand_in"));
+        const auto standIn =
+            desktop::run("pactl", {"load-module", "module-null-sink", "sink_name=stand_in",
+                                   "sink_properties=node.always-process=true"});
+        QVERIFY(standIn && pactl("set-default-sink stand_in"));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("stand_in"), 80, kBound);
         QVERIFY(nullSink("vellora_null") && pactl("set-sink-volume vellora_null 30%") &&
-                pactl("set-default-sink vellora_null"));
+                pactl("unload-module " + standIn->trimmed()));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("vellora_null"), 80, kBound);
         QVERIFY(activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("vellora_null"), 55, kBound);
