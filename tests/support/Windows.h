@@ -24,9 +24,15 @@ public:
             return {};
         const QString pid = QString::number(p->processId());
         clients_.push_back(std::move(p));
-        auto ids = desktop::run(
-            "xdotool", {"search", "--sync", "--all", "--pid", pid, "--class", "^" + wmClass + "$"});
-        return ids.value_or("").section('\n', 0, 0);
+        // A search gives up on the first window that vanishes while it looks (the program's own,
+        // as it starts): it is asked again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto ids = desktop::run("xdotool", {"search", "--sync", "--all", "--pid", pid,
+                                                      "--class", "^" + wmClass + "$"});
+            if (ids && !ids->isEmpty())
+                return ids->section('\n', 0, 0);
+        }
+        return {};
     }
 
     QProcess* last() const { return clients_.empty() ? nullptr : clients_.back().get(); }
