@@ -41,6 +41,11 @@ DiagnosticCapture::DiagnosticCapture() {
     activeCapture = this;
 }
 
+QStringList DiagnosticCapture::linesSoFar() const {
+    const std::lock_guard lock(lineLock);
+    return lines;
+}
+
 DiagnosticCapture::~DiagnosticCapture() {
     const std::lock_guard lock(lineLock);
     if (activeCapture == this)

@@ -22,6 +22,8 @@ public:
 
     QStringList lines;    // standard-output lines, in order
     QStringList logLines; // system-log lines, in order
+    // The standard-output lines so far, while other threads may still be writing them.
+    QStringList linesSoFar() const;
 };
 
 } // namespace vellora

@@ -1,5 +1,6 @@
 // Activations on a real X server (Xvfb + openbox), named through real desktop entries: a change
 // of application, never of window; no window in front counts once it lasts.
+#include "core/HandOver.h"
 #include "core/WorkerThread.h"
 #include "platform/linux/GioDesktopEntries.h"
 #include "platform/linux/X11ActivationSource.h"
@@ -42,7 +43,13 @@ private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(source->isAvailable());
-        connect(source, &ActivationSource::applicationActivated, this, &TestActivation::relayed);
+        // Handed over as the program hands activations to its switch.
+        connect(
+            source, &ActivationSource::applicationActivated, this,
+            [this](const auto& application) {
+                vellora::handover::post(this, [this, application] { emit relayed(application); });
+            },
+            Qt::DirectConnection);
         connect(worker.thread(), &QThread::finished, source, &QObject::deleteLater);
         source->moveToThread(worker.thread());
     }
