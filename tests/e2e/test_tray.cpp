@@ -33,8 +33,10 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!out(panel).isEmpty(), 10000);
             const QPoint middle = middleOf(panel);
             icon = QPoint(middle.y(), middle.y());
-        } else {
-            icon = middleOf("search --classname ^panel$");
+        } else { // trayer's panel, which may still be on its way
+            const QString panel = "search --classname ^panel$";
+            QTRY_VERIFY_WITH_TIMEOUT(!out(panel).isEmpty(), 10000);
+            icon = middleOf(panel);
         }
         QVERIFY(!icon.isNull());
         QTest::qWait(700); // the list start-up opened settles before the first click
