@@ -131,7 +131,8 @@ private slots:
         QVERIFY(desktop::session("pulse-start-bare"));
         QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
             desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
-        QVERIFY(nullSink("late") && pactl("set-default-sink late"));
+        QVERIFY(nullSink("late"));
+        QTRY_VERIFY(pactl("set-default-sink late")); // once the new sink is listed
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("late"), 30, kBound);
         QVERIFY(desktop::session("pulse-stop") && desktop::session("pulse-start"));
     }
@@ -149,7 +150,8 @@ private slots:
         const auto standIn =
             desktop::run("pactl", {"load-module", "module-null-sink", "sink_name=stand_in",
                                    "sink_properties=node.always-process=true"});
-        QVERIFY(standIn && pactl("set-default-sink stand_in"));
+        QVERIFY(standIn);
+        QTRY_VERIFY(pactl("set-default-sink stand_in")); // once the new sink is listed
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("stand_in"), 80, kBound);
         QVERIFY(nullSink("vellora_null") && pactl("set-sink-volume vellora_null 30%") &&
                 pactl("unload-module " + standIn->trimmed()));

@@ -34,6 +34,16 @@ struct PulseVolumeControl::Impl {
     pa_mainloop_api* api = nullptr;
     pa_context* context = nullptr;
     pa_time_event* retry = nullptr;
+    unsigned connections = 0; // made so far
+    // After a spell without a default output, PipeWire's server may go on telling a connection
+    // that there is none although its session manager named one (a connection made as the server
+    // started keeps a stale view). While there is none, the server is asked again a few times,
+    // further apart each time, and once in that spell on a new connection, which sees afresh.
+    pa_time_event* reask = nullptr;
+    int reasked = 0;
+    bool freshViewTaken = false;
+    static constexpr int kReaskLimit = 6;  // 0.2 s doubling: the last about 12 s after the first
+    static constexpr int kFreshViewAt = 3; // about 1.4 s into the spell
     Backoff backoff;
     bool ready = false;
     bool everReported = false;
@@ -52,6 +62,7 @@ struct PulseVolumeControl::Impl {
     // --- everything below runs with the loop locked (or on the loop thread) ---
 
     void connect() {
+        ++connections;
         context = pa_context_new(api, "Vellora");
         pa_context_set_state_callback(context, &Impl::onState, this);
         if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
@@ -64,6 +75,10 @@ struct PulseVolumeControl::Impl {
         sinkVolume.reset();
         outputMoved = false;
         stalled = false; // a new connection runs the switch again anyway
+        if (reask)
+            api->time_free(reask);
+        reask = nullptr;
+        reasked = 0;
         if (!context)
             return;
         pa_context_set_state_callback(context, nullptr, nullptr);
@@ -82,6 +97,7 @@ struct PulseVolumeControl::Impl {
 
     void lost() {
         dropContext();
+        freshViewTaken = false;
         report(false);
         scheduleRetry();
         pa_threaded_mainloop_signal(loop, 0);
@@ -99,6 +115,29 @@ struct PulseVolumeControl::Impl {
         api->time_free(e);
         d->retry = nullptr;
         d->connect();
+    }
+
+    void reaskLater() {
+        if (reask || reasked >= kReaskLimit)
+            return;
+        const timeval when = after(pa_usec_t(200 << reasked++) * PA_USEC_PER_MSEC);
+        reask = api->time_new(api, &when, &Impl::onReask, this);
+    }
+
+    static void onReask(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        api->time_free(e);
+        d->reask = nullptr;
+        if (!d->context || !d->sinkName.isEmpty())
+            return;
+        if (d->reasked < kFreshViewAt || std::exchange(d->freshViewTaken, true)) {
+            d->refreshServer();
+            return;
+        }
+        // Quietly: the connection counts as it was until the new one says otherwise.
+        d->dropContext();
+        d->connect();
+        pa_threaded_mainloop_signal(d->loop, 0); // a request waiting on the old one gives up
     }
 
     static void onState(pa_context* c, void* self) {
@@ -164,6 +203,12 @@ struct PulseVolumeControl::Impl {
         QString name = QString::fromUtf8(info->default_sink_name);
         if (name == QLatin1String(kNoDefaultSink))
             name.clear();
+        if (name.isEmpty()) {
+            d->reaskLater();
+        } else {
+            d->reasked = 0;
+            d->freshViewTaken = false;
+        }
         if (name != d->sinkName) {
             d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
             d->sinkName = name;
@@ -200,7 +245,8 @@ struct PulseVolumeControl::Impl {
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && !d->sinkVolume) {
-            d->refreshServer(); // perhaps the default output, arriving or named before it was there
+            d->reasked = 0; // perhaps the default output, arriving or named before it was there
+            d->refreshServer();
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
             if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
                 d->sinkVolume.reset(); // gone: a read asks until the new default is known
@@ -240,10 +286,11 @@ struct PulseVolumeControl::Impl {
         pa_operation* op = start();
         if (!op)
             return false;
-        waitUntil([&] { return done || !ready; });
+        const unsigned asked = connections; // a new connection drops what the old one was asked
+        waitUntil([&] { return done || !ready || connections != asked; });
         if (!done) {
             pa_operation_cancel(op);
-            stalled = stalled || ready;
+            stalled = stalled || (ready && connections == asked);
         }
         pa_operation_unref(op);
         return done;
