@@ -101,26 +101,14 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
         else if (tick != linked_)
             link();
     });
-    // Every user action stores the level, also one that leaves the slider where it was (Left or
-    // Home at 0, a click on the knob, a drag to the end it is at): what the slider shows is
-    // then what is stored. An action that moved the slider has stored already.
-    const auto storeAfterAction = [this](int storesBefore) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, storesBefore] {
-                if (slider_ && !slider_->isSliderDown() && stores_ == storesBefore)
-                    link();
-            },
-            Qt::QueuedConnection);
-    };
-    // A move belongs to a press of the knob or the track, which ends in a release.
-    connect(slider, &QSlider::actionTriggered, this, [this, storeAfterAction](int action) {
+    // A move belongs to a press of the knob or the track, which ends in a release, or to a turn
+    // of the wheel (see eventFilter).
+    connect(slider, &QSlider::actionTriggered, this, [this](int action) {
         if (action != QAbstractSlider::SliderMove)
             storeAfterAction(stores_);
     });
     slider->installEventFilter(this); // counts the stores from the press on (see eventFilter)
-    connect(slider, &QSlider::sliderReleased, this,
-            [this, storeAfterAction] { storeAfterAction(storesAtPress_); });
+    connect(slider, &QSlider::sliderReleased, this, [this] { storeAfterAction(storesAtPress_); });
 
     const QString shortened = shortName(name);
     setLabel(shortened, QStringLiteral(" - Disabled"));
@@ -198,10 +186,25 @@ void VolumeEditor::dismiss() {
     stopMonitor();
 }
 
+// Every user action stores the level, also one that leaves the slider where it was (Left or Home
+// at 0, a click on the knob, a drag or a turn of the wheel towards the end it is at): what the
+// slider shows is then what is stored. An action that moved the slider has stored already.
+void VolumeEditor::storeAfterAction(int storesBefore) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, storesBefore] {
+            if (slider_ && !slider_->isSliderDown() && stores_ == storesBefore)
+                link();
+        },
+        Qt::QueuedConnection);
+}
+
 bool VolumeEditor::eventFilter(QObject* watched, QEvent* event) {
     // Before the slider handles the press: a click on the track moves it, and stores, at once.
     if (event->type() == QEvent::MouseButtonPress && watched == slider_)
         storesAtPress_ = stores_;
+    if (event->type() == QEvent::Wheel && watched == slider_)
+        storeAfterAction(stores_);
     // Return, Enter and Escape in the editor are done with it: it closes, once the key has been
     // delivered to the slider that has it.
     if (event->type() == QEvent::KeyPress && watched == popover_.get()) {

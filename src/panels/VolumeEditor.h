@@ -69,6 +69,8 @@ private:
     // The disable button's label: a name, then the level (or state) kept in sight, then a tail.
     void setLabel(const QString& name, const QString& level, const QString& tail = {});
     void stopMonitor();
+    // Stores the level once the user action in progress is done, unless it stored one.
+    void storeAfterAction(int storesBefore);
 
     AppVolumeTable& table_;
     ActivationPolicy& policy_;

@@ -76,7 +76,8 @@ private slots:
     // was; a click on the track moves the knob there. However wide the name, the level stays in
     // sight; after "Disable?" the editor shows that no level is stored, the keys still its own.
     void everyActionStores_data() {
-        QTest::addColumn<int>("key"); // 0: a click at x, -1: the knob dragged past its left end
+        // 0: a click at x, -1: the knob dragged past its left end, -2: the wheel turned down
+        QTest::addColumn<int>("key");
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("level");
         for (const auto& [row, key] :
@@ -88,6 +89,7 @@ private slots:
         QTest::newRow("knob clicked") << 0 << 3 << 0;
         QTest::newRow("knob dragged") << -1 << 3 << 0;
         QTest::newRow("track clicked") << 0 << 177 << 100;
+        QTest::newRow("wheel down") << -2 << 0 << 0;
     }
     void everyActionStores() {
         QFETCH(int, key);
@@ -108,6 +110,10 @@ private slots:
         DiagnosticCapture out;
         if (key > 0) {
             QTest::keyClick(slider, Qt::Key(key));
+        } else if (key == -2) {
+            QWheelEvent wheel(at, slider->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {},
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(slider, &wheel);
         } else {
             QTest::mousePress(slider, Qt::LeftButton, {}, at);
             if (key < 0)
