@@ -45,6 +45,15 @@ class TestFault : public QObject, ProgramDriver {
                });
     }
 
+    // Cases that failed about one run in eight on PipeWire's server (its connection made at a
+    // restart kept saying there was no default output): run often enough not to pass by luck.
+    static void repeatedOnPipeWire() {
+        QTest::addColumn<int>("run");
+        const int runs = qEnvironmentVariable("VELLORA_AUDIO") == "pipewire" ? 4 : 1;
+        for (int run = 1; run <= runs; ++run)
+            QTest::addRow("run %d", run) << run;
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
@@ -124,6 +133,7 @@ private slots:
 
     // The server comes back with no output at first, as PipeWire's does until its session
     // manager names the default: a switch made while it was away lands once an output appears.
+    void noOutputAtReturn_data() { repeatedOnPipeWire(); }
     void noOutputAtReturn() {
         QVERIFY(baseline(100) && desktop::session("pulse-stop"));
         QVERIFY(activate(alpha));
@@ -141,6 +151,7 @@ private slots:
     // brings the outputs back), then the output the level was on, showing that level as the
     // session manager restores it, and the stand-in goes: the volume from before is still the
     // user's, not the level.
+    void outputBackAfterStandIn_data() { repeatedOnPipeWire(); }
     void outputBackAfterStandIn() {
         QVERIFY(baseline(55) && activate(alpha));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, kBound);

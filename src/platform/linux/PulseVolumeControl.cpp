@@ -38,12 +38,11 @@ struct PulseVolumeControl::Impl {
     // After a spell without a default output, PipeWire's server may go on telling a connection
     // that there is none although its session manager named one (a connection made as the server
     // started keeps a stale view). While there is none, the server is asked again a few times,
-    // further apart each time, and once in that spell on a new connection, which sees afresh.
+    // further apart each time, from the third time on over a new connection, which sees afresh.
     pa_time_event* reask = nullptr;
-    int reasked = 0;
-    bool freshViewTaken = false;
-    static constexpr int kReaskLimit = 6;  // 0.2 s doubling: the last about 12 s after the first
-    static constexpr int kFreshViewAt = 3; // about 1.4 s into the spell
+    int reasked = 0;                       // in this spell; an output that appears starts it again
+    static constexpr int kReaskLimit = 6;  // 0.2 s doubling: the last about 12.6 s into the spell
+    static constexpr int kFreshViewAt = 3; // 1.4 s into it
     Backoff backoff;
     bool ready = false;
     bool everReported = false;
@@ -78,7 +77,6 @@ struct PulseVolumeControl::Impl {
         if (reask)
             api->time_free(reask);
         reask = nullptr;
-        reasked = 0;
         if (!context)
             return;
         pa_context_set_state_callback(context, nullptr, nullptr);
@@ -97,7 +95,7 @@ struct PulseVolumeControl::Impl {
 
     void lost() {
         dropContext();
-        freshViewTaken = false;
+        reasked = 0;
         report(false);
         scheduleRetry();
         pa_threaded_mainloop_signal(loop, 0);
@@ -130,7 +128,7 @@ struct PulseVolumeControl::Impl {
         d->reask = nullptr;
         if (!d->context || !d->sinkName.isEmpty())
             return;
-        if (d->reasked < kFreshViewAt || std::exchange(d->freshViewTaken, true)) {
+        if (d->reasked < kFreshViewAt) {
             d->refreshServer();
             return;
         }
@@ -203,12 +201,10 @@ struct PulseVolumeControl::Impl {
         QString name = QString::fromUtf8(info->default_sink_name);
         if (name == QLatin1String(kNoDefaultSink))
             name.clear();
-        if (name.isEmpty()) {
+        if (name.isEmpty())
             d->reaskLater();
-        } else {
+        else
             d->reasked = 0;
-            d->freshViewTaken = false;
-        }
         if (name != d->sinkName) {
             d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
             d->sinkName = name;
@@ -245,7 +241,9 @@ struct PulseVolumeControl::Impl {
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && !d->sinkVolume) {
-            d->reasked = 0; // perhaps the default output, arriving or named before it was there
+            // Perhaps the default output, arriving or named before it was there.
+            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
+                d->reasked = 0;
             d->refreshServer();
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
             if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
