@@ -2,6 +2,7 @@
 #include "core/Bundle.h"
 #include "launcher/AppDelegate.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "vellora/Config.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     const QString bundlePath =
         bundle ? bundle->path() : QFileInfo(QCoreApplication::applicationFilePath()).absolutePath();
     vellora::LinuxWorkspace workspace;
-    vellora::launcher::AppDelegate delegate({workspace, QStringLiteral(VELLORA_BUNDLE_ID),
+    vellora::launcher::AppDelegate delegate({workspace, QLatin1String(vellora::config::kBundleId),
                                              bundlePath, [] { QCoreApplication::exit(0); }});
     delegate.applicationDidFinishLaunching();
     const int status = app.exec();

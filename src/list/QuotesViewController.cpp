@@ -18,6 +18,7 @@
 #include "panels/VolumeEditor.h"
 #include "platform/ActivationSource.h"
 #include "ui_QuotesViewController.h"
+#include "vellora/Config.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -156,11 +157,12 @@ void QuotesViewController::viewDidLoad() {
 }
 
 QString QuotesViewController::feedURLText() {
-    return QStringLiteral("https://" VELLORA_VENDOR_HOST "/downloads/VelloraAppCast.xml");
+    return QStringLiteral("https://%1/downloads/VelloraAppCast.xml")
+        .arg(QLatin1String(config::kVendorHost));
 }
 
 QString QuotesViewController::supportURLText() {
-    return QStringLiteral("https://" VELLORA_VENDOR_HOST "/contact.html");
+    return QStringLiteral("https://%1/contact.html").arg(QLatin1String(config::kVendorHost));
 }
 
 void QuotesViewController::fet() {

@@ -5,13 +5,14 @@
 #include "core/UserDefaults.h"
 #include "platform/LoginItems.h"
 #include "platform/ScriptHost.h"
+#include "vellora/Config.h"
 
 #include <QAction>
 
 namespace vellora {
 
 QString LaunchAtLogin::launcherIdentifier() {
-    return QStringLiteral(VELLORA_LAUNCHER_BUNDLE_ID);
+    return QLatin1String(config::kLauncherBundleId);
 }
 
 void LaunchAtLogin::launchLogin(QAction* sender) {

@@ -15,6 +15,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/OwnWindows.h"
 #include "shell/SingleInstance.h"
+#include "vellora/Config.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,10 +25,39 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// Whether the command line asks only for a text (the options or the version), which is printed
+// without a display: from a terminal, over ssh, by a packaging check.
+bool asksForTextOnly(int argc, char** argv) {
+    const QByteArrayList textOptions{"-h", "-?", "--help", "--help-all", "-v", "--version"};
+    for (int i = 1; i < argc; ++i)
+        if (textOptions.contains(QByteArray(argv[i])))
+            return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("Vellora"));
+    QCoreApplication::setApplicationVersion(QLatin1String(vellora::config::kVersion));
+    QCommandLineParser options;
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption interpreter(
+        QStringLiteral("volume-interpreter"),
+        QStringLiteral("Read and set the volume by running this script interpreter with one-line "
+                       "scripts, instead of talking to the audio server."),
+        QStringLiteral("path"));
+    options.addOption(interpreter);
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication textOnly(argc, argv);
+        options.process(textOnly); // prints and exits
+    }
+
     QApplication app(argc, argv);
     vellora::initResources();
-    QApplication::setApplicationName(QStringLiteral("Vellora"));
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt's pixmap cache looks itself over 30 s after anything went in, which would wake the
     // program once after every use; the few small pixmaps it would keep are quick to redraw.
@@ -36,14 +66,6 @@ int main(int argc, char** argv) {
     // Without a desktop environment Qt knows no icon theme; the common one stands in.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    QCommandLineParser options;
-    options.addHelpOption();
-    const QCommandLineOption interpreter(
-        QStringLiteral("volume-interpreter"),
-        QStringLiteral("Read and set the volume by running this script interpreter with one-line "
-                       "scripts, instead of talking to the audio server."),
-        QStringLiteral("path"));
-    options.addOption(interpreter);
     options.process(app);
 
     // A second start hands over to the running program, which shows its list.
@@ -84,10 +106,12 @@ int main(int argc, char** argv) {
     if (bundle)
         QGuiApplication::setDesktopFileName(
             bundle->infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
-    vellora::Updater updater(
-        {defaults, alerts, platform.workspace.get(),
-         bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString()
-                : QString()});
+    // The version the bundle declares, else (a copy outside its bundle) the one it was built as.
+    QString version =
+        bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString() : "";
+    if (version.isEmpty())
+        version = QApplication::applicationVersion();
+    vellora::Updater updater({defaults, alerts, platform.workspace.get(), version});
     vellora::QuotesViewController controller(
         {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
          *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),

@@ -49,6 +49,13 @@ private slots:
         QVERIFY(
             run("grep", {"-Fx", "Exec=\"" + prefix + kInstalled[0] + '"', prefix + kInstalled[2]}));
         QVERIFY2(run("desktop-file-validate", {prefix + kInstalled[2]}), qPrintable(out));
+        // Without a display, the installed program tells the version its bundle declares.
+        QVERIFY(run("grep", {"-A1", "CFBundleVersion",
+                             prefix + "lib/vellora/Vellora.app/Contents/Info.plist"}));
+        const QString declared = out.section("<string>", 1).section("</string>", 0, 0);
+        QVERIFY(run("env", {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", prefix + kInstalled[0],
+                            "--version"}));
+        QCOMPARE(out, "Vellora " + declared + '\n');
         qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8()); // not the running session's Vellora
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
         QProcess vellora;
