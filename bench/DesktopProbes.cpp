@@ -95,11 +95,11 @@ PulseProbe::PulseProbe(bool subscribe) {
         finish(pa_context_get_sink_info_by_name(
                    context_, "@DEFAULT_SINK@",
                    [](pa_context*, const pa_sink_info* info, int eol, void* self) {
-                       auto* r = static_cast<Request*>(self);
+                       auto* request = static_cast<Request*>(self);
                        if (!eol && info)
-                           r->channels = info->volume.channels;
-                       r->done = r->done || eol;
-                       pa_threaded_mainloop_signal(r->loop, 0);
+                           request->channels = info->volume.channels;
+                       request->done = request->done || eol;
+                       pa_threaded_mainloop_signal(request->loop, 0);
                    },
                    &r),
                r.done);
@@ -167,11 +167,11 @@ std::optional<double> PulseProbe::setPercent(int percent) {
     pa_operation* op = pa_context_set_sink_volume_by_name(
         context_, "@DEFAULT_SINK@", &volume,
         [](pa_context*, int success, void* self) {
-            auto* r = static_cast<Request*>(self);
-            r->at = Clock::now();
-            r->ok = success;
-            r->done = true;
-            pa_threaded_mainloop_signal(r->loop, 0);
+            auto* request = static_cast<Request*>(self);
+            request->at = Clock::now();
+            request->ok = success;
+            request->done = true;
+            pa_threaded_mainloop_signal(request->loop, 0);
         },
         &r);
     const bool answered = finish(op, r.done);
@@ -189,11 +189,11 @@ int PulseProbe::percent() {
     pa_operation* op = pa_context_get_sink_info_by_name(
         context_, "@DEFAULT_SINK@",
         [](pa_context*, const pa_sink_info* info, int eol, void* self) {
-            auto* r = static_cast<Request*>(self);
+            auto* request = static_cast<Request*>(self);
             if (!eol && info)
-                r->percent = toPercent(info->volume);
-            r->done = r->done || eol;
-            pa_threaded_mainloop_signal(r->loop, 0);
+                request->percent = toPercent(info->volume);
+            request->done = request->done || eol;
+            pa_threaded_mainloop_signal(request->loop, 0);
         },
         &r);
     finish(op, r.done);

@@ -179,8 +179,8 @@ void burst(long long pid, XProbe& x, PulseProbe& sink, const std::vector<Fixture
             if (const uint32_t window = x.activeWindow(); window != active)
                 active = window, lastChange = *changed;
         }
-        if (const long long count = ProcSample::of(pid).wakeUps; count != seen)
-            seen = count, lastBusy = Clock::now();
+        if (const long long wakeUps = ProcSample::of(pid).wakeUps; wakeUps != seen)
+            seen = wakeUps, lastBusy = Clock::now();
     }
     const int expected = last.level >= 0 ? last.level : kCaptured;
     const int final = sink.percent();

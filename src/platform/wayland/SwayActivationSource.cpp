@@ -86,9 +86,9 @@ struct SwayActivationSource::Impl {
         const QFileInfoList found =
             QFileInfo(configuredPath).dir().entryInfoList({pattern}, QDir::System, QDir::Time);
         // Only this user's own: in a shared folder such as /tmp anyone may make one by that name.
-        for (const QFileInfo& socket : found) {
-            if (socket.ownerId() == getuid())
-                return socket.filePath();
+        for (const QFileInfo& candidate : found) {
+            if (candidate.ownerId() == getuid())
+                return candidate.filePath();
         }
         return configuredPath;
     }
