@@ -51,7 +51,7 @@ class BenchRefresh : public QObject {
         return values.isEmpty() ? 0 : values.at(values.size() / 2);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         if (entries <= 0)
             entries = 1000;

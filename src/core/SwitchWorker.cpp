@@ -49,7 +49,7 @@ void SwitchWorker::drain() {
         }
         switch_.setPreviousApplication(next);
     }
-    emit switched();
+    Q_EMIT switched();
 }
 
 void SwitchWorker::putCapturedVolumeBack() {
@@ -76,7 +76,7 @@ void SwitchWorker::rerun() {
     // may have changed unannounced): the switch runs again for the application in front, and
     // itself puts back the volume of an output left behind.
     switch_.replay();
-    emit switched();
+    Q_EMIT switched();
 }
 
 } // namespace vellora

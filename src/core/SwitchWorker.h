@@ -38,7 +38,7 @@ public:
     // ends with it: an activation or server news still on its way sets no level after it.
     void putCapturedVolumeBack();
 
-signals:
+Q_SIGNALS:
     // A switch (or a run of them) ended; for whoever waits on the outcome.
     void switched();
 

@@ -90,7 +90,7 @@ QToolButton* AppListView::makeButton(const Apps& app, int index,
     if (index < 10)
         button->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + index)));
     connect(button, &QToolButton::clicked, this, [this, app, button] {
-        emit applicationClicked(app, titleFor(app, table_.loadTable()), button);
+        Q_EMIT applicationClicked(app, titleFor(app, table_.loadTable()), button);
     });
     return button;
 }

@@ -61,7 +61,7 @@ public:
     QColor fu = Qt::white;
     double lado = 75.0;
 
-signals:
+Q_SIGNALS:
     // An application button was clicked: its entry, its title and the button to attach to.
     void applicationClicked(const vellora::Apps& app, const QString& title, QWidget* button);
 

@@ -128,7 +128,7 @@ bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
             const auto* key = static_cast<QKeyEvent*>(event);
             navigation_.processForceClickLocally(*key);
             if (key->key() == Qt::Key_Escape)
-                emit escapePressed();
+                Q_EMIT escapePressed();
         }
         break;
     }
@@ -141,11 +141,11 @@ bool NavigationFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress:
         if (inList(watched))
-            emit listPressed();
+            Q_EMIT listPressed();
         break;
     case QEvent::Wheel:
         if (inList(watched)) {
-            emit listPressed();
+            Q_EMIT listPressed();
             auto* wheel = static_cast<QWheelEvent*>(event);
             const QPointF delta = !wheel->pixelDelta().isNull()
                                       ? QPointF(wheel->pixelDelta())

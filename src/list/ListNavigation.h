@@ -43,7 +43,7 @@ public:
     // own editing keys (Ctrl+U would clear it).
     void setCommandKeys(QList<QKeySequence> keys) { commandKeys_ = std::move(keys); }
 
-signals:
+Q_SIGNALS:
     // The user turned to the list: a mouse button went down in it, or the wheel turned there.
     void listPressed();
     // Escape was pressed in the list's window.

@@ -82,7 +82,7 @@ void FeedRequest::start(const QUrl& url, const QString& userAgent) {
     reply_->setReadBufferSize(0);
     connect(reply_, &QNetworkReply::redirected, this, [this](const QUrl& target) {
         if (target.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0)
-            emit reply_->redirectAllowed();
+            Q_EMIT reply_->redirectAllowed();
         else
             fail(QStringLiteral("the server sent the request on to an insecure address (%1).")
                      .arg(Appcast::brief(target.toDisplayString(), 80)));
@@ -135,7 +135,7 @@ void FeedRequest::onFinished() {
     done_ = true;
     deadline_.stop();
     reply_->deleteLater();
-    emit finished(body_, {});
+    Q_EMIT finished(body_, {});
 }
 
 void FeedRequest::fail(const QString& error) {
@@ -145,7 +145,7 @@ void FeedRequest::fail(const QString& error) {
     deadline_.stop();
     dropReply();
     body_.clear();
-    emit finished({}, error);
+    Q_EMIT finished({}, error);
 }
 
 } // namespace vellora

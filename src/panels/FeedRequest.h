@@ -32,7 +32,7 @@ public:
     // Starts the download; finished follows exactly once, also for a refused address.
     void start(const QUrl& url, const QString& userAgent);
 
-signals:
+Q_SIGNALS:
     // The body on success; otherwise an empty body and a sentence saying what went wrong.
     void finished(const QByteArray& body, const QString& error);
 

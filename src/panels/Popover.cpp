@@ -108,7 +108,7 @@ void Popover::hideEvent(QHideEvent* event) {
     // for nothing.
     if (QWidget* focused = focusWidget())
         focused->clearFocus();
-    emit closed();
+    Q_EMIT closed();
 }
 
 bool Popover::event(QEvent* event) {

@@ -19,10 +19,10 @@ public:
         if (kind == kind_)
             return;
         kind_ = kind;
-        emit changed();
+        Q_EMIT changed();
     }
 
-signals:
+Q_SIGNALS:
     void changed();
 
 private:
@@ -51,7 +51,7 @@ public:
     void performClose();
     bool isShown() const { return isVisible(); }
 
-signals:
+Q_SIGNALS:
     void closed();
 
 protected:

@@ -131,7 +131,7 @@ void Updater::cancelCheck() {
     userWaiting_ = false;
     retryWithinTheHour(); // what was called off did not count as a check
     reschedule();
-    emit checkFinished();
+    Q_EMIT checkFinished();
 }
 
 void Updater::retryWithinTheHour() {
@@ -177,11 +177,11 @@ void Updater::finish(const QByteArray& body, const QString& fetchError) {
         qWarning().noquote() << "Vellora: the update check failed:" << error;
     }
 
-    emit checkFinished();
+    Q_EMIT checkFinished();
     if (user)
         answerUser(newer, error);
     else if (newer)
-        emit updateFoundQuietly(*newer);
+        Q_EMIT updateFoundQuietly(*newer);
 }
 
 void Updater::answerUser(const std::optional<AppcastItem>& newer, const QString& error) {

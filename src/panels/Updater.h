@@ -80,7 +80,7 @@ public:
     // Runs the automatic check when it is due, else waits for it.
     void checkIfDue();
 
-signals:
+Q_SIGNALS:
     void updateFoundQuietly(const AppcastItem& item);
     // A check ended, whatever came of it (before the user's dialog, if any, is shown).
     void checkFinished();

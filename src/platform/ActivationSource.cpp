@@ -74,7 +74,7 @@ void ActivationSource::report(const std::optional<RunningApplication>& applicati
         return;
     known_ = true;
     current_ = id;
-    emit applicationActivated(application);
+    Q_EMIT applicationActivated(application);
 }
 
 } // namespace vellora

@@ -38,7 +38,7 @@ public:
     // (A compositor may clear the focus well before the new window is drawn.) Any thread.
     void ownWindowComing();
 
-signals:
+Q_SIGNALS:
     // Another application became the active one; nothing when none is in front any more.
     void applicationActivated(const std::optional<vellora::RunningApplication>& application);
 

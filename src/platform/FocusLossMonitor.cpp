@@ -10,7 +10,7 @@ FocusLossMonitor::FocusLossMonitor(QObject* parent) : GlobalMouseMonitor(parent)
     settle_.setInterval(kSettleDelay);
     connect(&settle_, &QTimer::timeout, this, [this] {
         if (QGuiApplication::applicationState() != Qt::ApplicationActive)
-            emit pressed(0, QPoint());
+            Q_EMIT pressed(0, QPoint());
     });
 }
 
@@ -34,7 +34,7 @@ void FocusLossMonitor::start() {
                              if (!settle_.isActive())
                                  settle_.start();
                          } else {
-                             emit pressed(0, QPoint());
+                             Q_EMIT pressed(0, QPoint());
                          }
                      });
 }

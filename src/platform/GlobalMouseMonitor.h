@@ -31,7 +31,7 @@ public:
             stop();
     }
 
-signals:
+Q_SIGNALS:
     // A press outside this program's windows: button 1 left, 2 middle, 3 right; 0 when the
     // press is only known because this program lost activation.
     void pressed(int button, const QPoint& globalPos);

@@ -76,7 +76,7 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(p
         while (QLocalSocket* peer = server_->nextPendingConnection()) {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
             peer->disconnectFromServer();
-            emit reopened();
+            Q_EMIT reopened();
         }
     });
 }

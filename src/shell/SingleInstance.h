@@ -18,7 +18,7 @@ public:
     // True when another instance runs and was told to show itself.
     bool handedOver() const { return handedOver_; }
 
-signals:
+Q_SIGNALS:
     void reopened();
 
 private:

@@ -27,7 +27,7 @@ class TestEndToEnd : public QObject, ProgramDriver {
     const QStringList kNothingInFront =
         QString("-root -f _NET_ACTIVE_WINDOW 32x -set _NET_ACTIVE_WINDOW 0").split(' ');
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(startWith("[General]\nApps=, 80/*/*/*/*/Gamma Writer\n")); // a level by hand

@@ -23,7 +23,7 @@ class TestTray : public QObject, ProgramDriver {
         return shown(kList) == listAfter;
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(startWith("[General]\nApps=, 30/*/*/*/*/Alpha\n"));

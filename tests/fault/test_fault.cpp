@@ -54,7 +54,7 @@ class TestFault : public QObject, ProgramDriver {
             QTest::addRow("run %d", run) << run;
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(startWith(kSettings));

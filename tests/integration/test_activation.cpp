@@ -36,10 +36,10 @@ class TestActivation : public QObject {
     }
     static auto xterm(TestWindows& w, QString c) { return w.start("xterm", {"-class", c}, c); }
 
-signals:
+Q_SIGNALS:
     void relayed(const std::optional<vellora::RunningApplication>& application); // from worker
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(source->isAvailable());
@@ -47,7 +47,7 @@ private slots:
         connect(
             source, &ActivationSource::applicationActivated, this,
             [this](const auto& application) {
-                vellora::handover::post(this, [this, application] { emit relayed(application); });
+                vellora::handover::post(this, [this, application] { Q_EMIT relayed(application); });
             },
             Qt::DirectConnection);
         connect(worker.thread(), &QThread::finished, source, &QObject::deleteLater);

@@ -24,7 +24,7 @@ class TestDesktopEntries : public QObject {
         return it == all.end() ? std::nullopt : std::optional(*it);
     }
 
-private slots:
+private Q_SLOTS:
     // GLib reads these once per process, so they are set before the first lookup.
     void initTestCase() {
         qputenv("XDG_DATA_HOME", root.filePath("home").toUtf8());

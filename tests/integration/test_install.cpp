@@ -26,7 +26,7 @@ class TestInstall : public QObject {
         return done && p.exitCode() == 0;
     }
 
-private slots:
+private Q_SLOTS:
     // The acknowledgements keep every component on every page; the icons come at their size.
     void bundleResources() {
         const QString res = BUILD_DIR "/Vellora.app/Contents/Resources/";

@@ -7,7 +7,7 @@ class TestLauncher : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
 
-private slots:
+private Q_SLOTS:
     void decidesThenEndsAfterTheDelay() {
         QCOMPARE(vellora::launcher::AppDelegate::mainExecutablePath("/a/b/c/"), "/MacOS/Vellora");
         QCOMPARE(vellora::launcher::AppDelegate::mainExecutablePath("/a/b"), "");

@@ -16,7 +16,7 @@ static void clicks(std::initializer_list<std::pair<QPoint, int>> list) {
 class TestMouseMonitor : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void seesClicksElsewhereOnly() {
         vellora::X11MouseMonitor monitor;
         QSignalSpy spy(&monitor, &vellora::GlobalMouseMonitor::pressed);

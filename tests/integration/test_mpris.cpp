@@ -22,7 +22,7 @@ class TestMpris : public QObject {
                (status != "hung" || ::kill(pid_t(p->processId()), SIGSTOP) == 0);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() { QVERIFY2(!desktop::sessionDir().isEmpty(), "run in with-desktop.sh"); }
 
     void cleanupTestCase() {

@@ -11,7 +11,7 @@ using namespace vellora;
 class TestPulse : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // What another tool left reads back as its loudest channel in whole percents, rounded, not
     // truncated; a level then set scales all channels, keeping the balance; above 100 boosts.
     void readThenSet_data() {

@@ -47,7 +47,7 @@ class TestWayland : public QObject, ProgramDriver {
             .value_or("");
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!compositor.isEmpty(), "run inside with-desktop.sh with VELLORA_COMPOSITOR set");
         if (compositor == "gnome") {

@@ -20,7 +20,7 @@ class TestWorkspace : public QObject {
     QTemporaryDir dir;
     QString contents = dir.filePath("Fixture.app/Contents/");
 
-private slots:
+private Q_SLOTS:
     void fixtureBundle() {
         QVERIFY(QDir(contents).mkpath("MacOS") && QDir(contents).mkpath("Resources"));
         const QString executable = contents + "MacOS/Fixture";

@@ -37,7 +37,7 @@ struct FakeMouse : vellora::GlobalMouseMonitor {
     void start() override { running = true; }
     void stop() override { running = false; }
     bool isRunning() const override { return running; }
-    void press(int button = 1) { emit pressed(button, QPoint(5, 5)); } // a press elsewhere
+    void press(int button = 1) { Q_EMIT pressed(button, QPoint(5, 5)); } // a press elsewhere
 };
 
 struct FakeActivations : vellora::ActivationSource {

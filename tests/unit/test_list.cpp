@@ -23,7 +23,7 @@ void key(UiHarness& h, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
 class TestList : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Upper case before lower case, shorter first, shown names, Finder last.
     void catalogueOrder() {
         QList<Apps> apps{

@@ -38,7 +38,7 @@ struct Harness : UiHarness, AlertPresenter {
 class TestLogin : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Refused (a file for the folder, a folder for the entry): one alert, nothing changed.
     void toggle() {
         for (const auto& [on, obstacle, line, alert] :

@@ -29,7 +29,7 @@ struct Shell : UiHarness {
 class TestPanels : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Labels: the name cut to 20 user-perceived characters, the level as stored or "Disabled",
     // "&" and markup as typed, the tool tip plain; opening stores nothing. The editor opens below
     // the list's top, stores once per tick, disables twice unharmed, and owns its keys.

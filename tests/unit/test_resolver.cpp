@@ -23,7 +23,7 @@ static QString describe(const ApplicationResolver& r, const Facts& f) {
 class TestResolver : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // In each row a later rule would give another answer than the expected one. A changed list,
     // or only a changed file manager, is indexed anew.
     void resolve() {

@@ -25,7 +25,7 @@ class TestScriptRunner : public QObject {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-private slots:
+private Q_SLOTS:
     // A read captures the last chunk of standard output that decodes as UTF-8, whatever the exit
     // status. A set passes only a whole number from 0 to 100, as one argument of a script.
     void readAndSet() {

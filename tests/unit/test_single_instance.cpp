@@ -5,7 +5,7 @@
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Starts at the same moment: exactly one keeps running, every other hands over to it.
     void simultaneousStarts() {
         for (int starts : {2, 8}) {

@@ -24,7 +24,7 @@ using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, 
 class TestSwitch : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void scenarios() {
         QStringList table{"", "50:B", "100:C", "101:X", "5 & quit:S", "7:B"};
         table.replaceInStrings(":", AppVolumeTable::kSeparator);

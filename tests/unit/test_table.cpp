@@ -26,7 +26,7 @@ static Table reread(const TempDefaults& store) {
 class TestTable : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // Edits on a stored file as a person wrote it: none, the list form, the JSON form of earlier
     // versions, values that cannot be read (kept aside, never lost nor overwritten, and said).
     // A changed entry goes last, a removed one leaves the others in order; any text round-trips.

@@ -91,7 +91,7 @@ struct Harness : UiHarness {
 class TestUpdates : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void versions() {
         const QList<std::tuple<QString, QString, int>> rows = {
             {"1.10", "1.9", 1},      {"1.0", "1.0.0", 0},

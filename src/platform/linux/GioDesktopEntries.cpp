@@ -2,12 +2,8 @@
 
 #include <QFileInfo>
 
-// GLib names a struct member "signals", which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
-#pragma pop_macro("signals")
 
 namespace vellora {
 

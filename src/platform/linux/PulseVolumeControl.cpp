@@ -447,7 +447,7 @@ void PulseVolumeControl::onConnectionChanged(bool connected) {
         outageReported_ = false;
         diag(QStringLiteral("audio: connected to the audio server again"));
     }
-    emit connectionChanged(connected);
+    Q_EMIT connectionChanged(connected);
 }
 
 } // namespace vellora

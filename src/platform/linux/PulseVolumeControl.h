@@ -33,7 +33,7 @@ public:
 
     bool isConnected() const;
 
-signals:
+Q_SIGNALS:
     // Reported on the owner's thread whenever the connection is made or lost.
     void connectionChanged(bool connected);
 

@@ -47,7 +47,7 @@ public:
             sendSelection();
     }
 
-signals:
+Q_SIGNALS:
     void pressedAt(int button, QPoint at);
     void released(int button);
     void connectionChanged(bool connected);
@@ -114,7 +114,7 @@ private:
         close();
         if (!std::exchange(lossReported_, true))
             diag(QStringLiteral("mouse monitor: lost the X server; retrying"));
-        emit connectionChanged(false);
+        Q_EMIT connectionChanged(false);
         retry_.start(backoff_.next());
     }
 
@@ -130,7 +130,7 @@ private:
             return; // the server came back without XInput2: the stand-in stays
         watchConnection();
         sendSelection();
-        emit connectionChanged(true);
+        Q_EMIT connectionChanged(true);
     }
 
     void drain(bool readSocket) {
@@ -153,9 +153,9 @@ private:
             if (!selected_ || raw->detail < 1 || raw->detail > 3)
                 continue;
             if (press)
-                emit pressedAt(int(raw->detail), pointer());
+                Q_EMIT pressedAt(int(raw->detail), pointer());
             else
-                emit released(int(raw->detail));
+                Q_EMIT released(int(raw->detail));
         }
         if (conn_ && xcb_connection_has_error(conn_))
             serverLost();
@@ -182,7 +182,7 @@ X11MouseMonitor::X11MouseMonitor(QObject* parent)
     connect(watch_.get(), &Watch::pressedAt, this, &X11MouseMonitor::report);
     connect(watch_.get(), &Watch::released, this, [this](int button) {
         if (running_)
-            emit released(button);
+            Q_EMIT released(button);
     });
     connect(watch_.get(), &Watch::connectionChanged, this, [this](bool connected) {
         connected_ = connected;
@@ -232,7 +232,7 @@ void X11MouseMonitor::report(int button, QPoint at) {
         if (window->isVisible() && window->frameGeometry().contains(at))
             return;
     }
-    emit pressed(button, at);
+    Q_EMIT pressed(button, at);
 }
 
 } // namespace vellora

@@ -29,7 +29,7 @@ public:
 
     bool isAvailable() const override { return registered_; }
 
-public slots:
+public Q_SLOTS:
     // The application id (desktop-file id, with or without ".desktop") and the window class may
     // be empty; the process id is decimal text, "0" when unknown. Nothing named: none in front.
     Q_SCRIPTABLE void WindowActivated(const QString& applicationId, const QString& windowClass,
