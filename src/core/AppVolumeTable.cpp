@@ -11,8 +11,6 @@
 namespace vellora {
 
 namespace {
-const QString kBlueMarker = QStringLiteral("\U0001F535");
-const QString kRedMarker = QStringLiteral("\U0001F534");
 
 // The text after "key=" in the settings file's general section, as it stands in the file.
 QString storedText(const QString& path, const QString& key) {

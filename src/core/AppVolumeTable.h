@@ -14,6 +14,10 @@ class UserDefaults;
 class AppVolumeTable {
 public:
     static inline const QString kSeparator = QStringLiteral("/*/*/*/*/");
+    // The marks before a name in the list: a level is stored for it (blue), or none (red). A
+    // name read back from a button has them taken off.
+    static inline const QString kBlueMarker = QStringLiteral("\U0001F535");
+    static inline const QString kRedMarker = QStringLiteral("\U0001F534");
     // Key under which a stored value that cannot be read is kept before it is replaced.
     static inline const QString kUnreadableKey = QStringLiteral("Apps.unreadable");
 

@@ -73,7 +73,7 @@ QString AppListView::titleFor(const Apps& app, const std::optional<QStringList>&
     const QString name = displayName(app);
     const bool configured =
         table && AppVolumeTable::findEntry(*table, AppVolumeTable::titleKey(name));
-    return (configured ? kBlueMarker : kRedMarker) + name;
+    return (configured ? AppVolumeTable::kBlueMarker : AppVolumeTable::kRedMarker) + name;
 }
 
 QToolButton* AppListView::makeButton(const Apps& app, int index,
@@ -152,7 +152,7 @@ QIcon AppListView::iconFor(const Apps& app) {
         icon = QIcon(app.icon);
     else if (!app.icon.isEmpty())
         icon = QIcon::fromTheme(app.icon);
-    if (icon.isNull() && app.name == Apps::kFinder)
+    if (icon.isNull() && app.name == kFileManagerName)
         icon = QIcon::fromTheme(QStringLiteral("system-file-manager"));
     if (icon.isNull())
         icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));

@@ -23,9 +23,6 @@ class AppListView : public QObject {
     Q_OBJECT
 
 public:
-    static inline const QString kRedMarker = QStringLiteral("\U0001F534");
-    static inline const QString kBlueMarker = QStringLiteral("\U0001F535");
-
     AppListView(AppVolumeTable& table, QWidget* theView, QWidget* outroView, QLineEdit* search,
                 QObject* parent = nullptr);
 

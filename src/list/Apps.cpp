@@ -37,8 +37,8 @@ QString displayName(const Apps& app) {
 }
 
 bool catalogueLess(const Apps& a, const Apps& b) {
-    const bool aFinder = a.name == Apps::kFinder;
-    const bool bFinder = b.name == Apps::kFinder;
+    const bool aFinder = a.name == kFileManagerName;
+    const bool bFinder = b.name == kFileManagerName;
     if (aFinder != bFinder)
         return bFinder;
     if (const int byName = compareNames(displayName(a), displayName(b)); byName != 0)
@@ -72,7 +72,7 @@ std::optional<QList<Apps>> scanCatalogue(DesktopEntrySource& entries) {
         if (e.shown)
             catalogue << Apps{e.path, e.name, e.icon};
     }
-    catalogue << Apps{Apps::kFinder, QString(), managerIcon};
+    catalogue << Apps{kFileManagerName, QString(), managerIcon};
     return catalogue;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/RunningApplication.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -12,8 +14,6 @@ class DesktopEntrySource;
 // stands for the desktop's file manager.
 class Apps {
 public:
-    static inline const QString kFinder = QStringLiteral("Finder");
-
     QString name;      // absolute path of the application (its desktop entry), or "Finder"
     QString shownName; // the desktop's localized name; empty for a bundle-style path
     QString icon;      // icon name or absolute path; empty for the generic icon

@@ -9,7 +9,7 @@
 using namespace vellora;
 
 namespace {
-const QString red = AppListView::kRedMarker;
+const QString red = AppVolumeTable::kRedMarker;
 
 // Delivers a key as the desktop would: to the list's focused search field.
 void key(UiHarness& h, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -48,7 +48,7 @@ private Q_SLOTS:
         h.refresh("");
         h.list().bs().at(6)->click();
         QVERIFY(h.list().bts().at(1)->x() > 0 && h.list().bts().at(1)->y() == 0);
-        const QString blue = AppListView::kBlueMarker, cafe = blue + "Cafe\u0301 \u01F0";
+        const QString blue = AppVolumeTable::kBlueMarker, cafe = blue + "Cafe\u0301 \u01F0";
         const int strip = h.controller.outroView()->width();
         for (const auto& [search, pages, page, titles] :
              std::initializer_list<std::tuple<QString, int, int, QStringList>>{

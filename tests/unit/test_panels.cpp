@@ -169,7 +169,7 @@ private Q_SLOTS:
                          !s.controller.eventMonitor()->isRunning() &&
                          s.delegate.popover().isShown() == (inList || how.startsWith("menu")) &&
                          (!inList || (s.list().bts().at(0) == button &&
-                                      button->text() == AppListView::kBlueMarker + "App0")),
+                                      button->text() == AppVolumeTable::kBlueMarker + "App0")),
                      qPrintable(how));
         }
     }
@@ -209,7 +209,7 @@ private Q_SLOTS:
                 h.policy.kind() == ActivationPolicy::Kind::Regular);
         item(0)->trigger();
         UiHarness::settle();
-        QCOMPARE(h.titles().first(), AppListView::kRedMarker + "App0");
+        QCOMPARE(h.titles().first(), AppVolumeTable::kRedMarker + "App0");
         item(8)->trigger();
         QCOMPARE(h.quits, 1);
     }

@@ -24,8 +24,6 @@ struct WindowFacts {
 // name the catalogue shows. Windows of the default file manager are called "Finder".
 class ApplicationResolver {
 public:
-    static inline const QString kFileManagerName = QStringLiteral("Finder");
-
     void setEntries(const QList<DesktopEntry>& entries, const QString& fileManagerId);
 
     // The entry the window belongs to, or nothing.
