@@ -9,7 +9,7 @@ namespace vellora {
 MusicPlayerCheck::MusicPlayerCheck(UserDefaults& defaults, MusicPlayerSource* players)
     : defaults_(defaults), players_(players) {}
 
-bool MusicPlayerCheck::tunesx() {
+bool MusicPlayerCheck::holdsSwitching() {
     if (!defaults_.ensureBool(UserDefaults::kItunes) || !players_)
         return false;
 

@@ -12,7 +12,9 @@ public:
     // players may be null: no source of players (for instance no session bus).
     MusicPlayerCheck(UserDefaults& defaults, MusicPlayerSource* players);
 
-    bool tunesx();
+    // Whether switching stands still now: the option is on and a player plays (it also says
+    // "playing" on standard output then).
+    bool holdsSwitching();
 
 private:
     UserDefaults& defaults_;

@@ -47,7 +47,7 @@ void SwitchWorker::drain() {
             next = std::move(*pending_);
             pending_.reset();
         }
-        switch_.setPreviousApplication(next);
+        switch_.switchFor(next);
     }
     Q_EMIT switched();
 }

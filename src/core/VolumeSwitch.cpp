@@ -12,8 +12,8 @@ namespace vellora {
 VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players)
     : table_(table), control_(control), players_(players) {}
 
-void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication>& application) {
-    atualApp_ = application;
+void VolumeSwitch::switchFor(const std::optional<RunningApplication>& application) {
+    frontApplication_ = application;
     activated_ = true;
     leaveMovedOutput();
 
@@ -21,7 +21,7 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
     // volume from before the first change of a chain of configured applications. A captured
     // volume belongs to the output it was read from.
     bool captured = false;
-    for (int attempt = 0; !mudou_ && !captured && attempt < 2; ++attempt) {
+    for (int attempt = 0; !levelInForce_ && !captured && attempt < 2; ++attempt) {
         const QString output = control_.currentOutput();
         auto text = control_.readOutputVolume();
         if (!text)
@@ -38,12 +38,12 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
             // the level it shows is still in force (an application without one puts it back).
             volume_ = owed->second;
             owed_.erase(owed);
-            mudou_ = true;
+            levelInForce_ = true;
         }
     }
 
-    tunes_ = players_.tunesx();
-    if (tunes_)
+    suspendedForPlayer_ = players_.holdsSwitching();
+    if (suspendedForPlayer_)
         return;
 
     const auto table = table_.loadTable();
@@ -57,19 +57,20 @@ void VolumeSwitch::setPreviousApplication(const std::optional<RunningApplication
             // the volume before it just captured, it counts, so the restore is not lost. The level
             // goes to the output whose volume is kept, even if another became the current one
             // meanwhile (that one is captured first when the switch runs again for it).
-            const QString output = captured || mudou_ ? volumeOutput_ : QString();
+            const QString output = captured || levelInForce_ ? volumeOutput_ : QString();
             if (applyLevel(AppVolumeTable::entryLevel(entry), 100, output) != Applied::Failed ||
                 captured)
-                mudou_ = true;
+                levelInForce_ = true;
             return;
         }
     }
 
-    if (mudou_) {
+    if (levelInForce_) {
         // The captured volume is the server's own value: it goes back as it was, above 100 %
         // too where the output was boosted, within what the control accepts. When the server
         // cannot take it now, the level stays in force and the next activation tries again.
-        mudou_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
+        levelInForce_ =
+            applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
     }
 }
 
@@ -78,7 +79,7 @@ void VolumeSwitch::leaveMovedOutput() {
     // the move and its announcement, and must not set a level on the new output before its own
     // volume is captured. An unknown output (the server away) is no move.
     const QString now = control_.currentOutput();
-    if (!mudou_ || now.isEmpty() || now == volumeOutput_)
+    if (!levelInForce_ || now.isEmpty() || now == volumeOutput_)
         return;
     // Whether or not the output left behind is still there to take it, the new one starts
     // free: its own volume is captured before a level is applied to it. One that is not there
@@ -89,26 +90,28 @@ void VolumeSwitch::leaveMovedOutput() {
         if (owed_.size() > kOwedKept)
             owed_.removeFirst();
     }
-    mudou_ = false;
+    levelInForce_ = false;
 }
 
 void VolumeSwitch::replay() {
     if (activated_)
-        setPreviousApplication(std::optional(atualApp_)); // a copy: it is assigned anew
+        switchFor(std::optional(frontApplication_)); // a copy: it is assigned anew
 }
 
 std::optional<bool> VolumeSwitch::putCapturedVolumeBack() {
-    if (!mudou_)
+    if (!levelInForce_)
         return std::nullopt;
-    mudou_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
-    return !mudou_;
+    levelInForce_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
+    return !levelInForce_;
 }
 
 bool VolumeSwitch::matches(const QString& entry) const {
     // The empty head element of a stored list has an empty name: it matches no application.
-    if (!atualApp_ || !atualApp_->localizedName || atualApp_->localizedName->isEmpty())
+    if (!frontApplication_ || !frontApplication_->localizedName ||
+        frontApplication_->localizedName->isEmpty())
         return false;
-    return AppVolumeTable::sameName(AppVolumeTable::entryName(entry), *atualApp_->localizedName);
+    return AppVolumeTable::sameName(AppVolumeTable::entryName(entry),
+                                    *frontApplication_->localizedName);
 }
 
 VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max,

@@ -21,7 +21,7 @@ public:
     VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players);
 
     // Runs the switch for one activation; nothing when the activated application is unknown.
-    void setPreviousApplication(const std::optional<RunningApplication>& application);
+    void switchFor(const std::optional<RunningApplication>& application);
     // Runs the switch again for the application in front: the audio server is back (what was
     // asked while it was away did not happen), or the current output changed. Like every switch,
     // it first gives an output left behind the volume captured from it.
@@ -33,10 +33,10 @@ public:
     std::optional<bool> putCapturedVolumeBack();
     const QString& capturedOutput() const { return volumeOutput_; }
 
-    const std::optional<RunningApplication>& atualApp() const { return atualApp_; }
+    const std::optional<RunningApplication>& frontApplication() const { return frontApplication_; }
     const QString& volume() const { return volume_; }
-    bool mudou() const { return mudou_; }
-    bool tunes() const { return tunes_; }
+    bool levelInForce() const { return levelInForce_; }
+    bool suspendedForPlayer() const { return suspendedForPlayer_; }
 
 private:
     // The output the level in force was set on is no longer the current one: put back the volume
@@ -53,7 +53,7 @@ private:
     VolumeControl& control_;
     MusicPlayerCheck& players_;
 
-    std::optional<RunningApplication> atualApp_;
+    std::optional<RunningApplication> frontApplication_;
     bool activated_ = false; // whether any activation came yet
     QString volume_ = QStringLiteral("10");
     QString volumeOutput_; // the output volume_ was captured from
@@ -62,8 +62,8 @@ private:
     // it is back is that level, and the volume owed is the one from before. The latest few.
     QList<std::pair<QString, QString>> owed_; // output, volume
     static constexpr qsizetype kOwedKept = 4;
-    bool mudou_ = false;
-    bool tunes_ = false;
+    bool levelInForce_ = false;
+    bool suspendedForPlayer_ = false;
 };
 
 } // namespace vellora

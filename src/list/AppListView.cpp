@@ -23,39 +23,39 @@ template <typename W> void AppListView::retire(QList<QPointer<W>>& widgets) {
     widgets.clear();
 }
 
-void AppListView::performX() {
+void AppListView::rebuild() {
     model_.filter(search_ ? search_->text() : QString());
 
     // The strip: one page button per page, sharing the strip's width. Buttons are kept from one
     // refresh to the next: showing a new one costs a round trip to the display server, which
     // with thousands of entries (hundreds of pages) would be most of a refresh.
     const int pages = outroView_ ? model_.pageCount() : 0;
-    if (bs_.contains(nullptr))
-        retire(bs_);
-    while (bs_.size() > pages) {
-        QList<QPointer<QPushButton>> surplus{bs_.takeLast()};
+    if (pageButtons_.contains(nullptr))
+        retire(pageButtons_);
+    while (pageButtons_.size() > pages) {
+        QList<QPointer<QPushButton>> surplus{pageButtons_.takeLast()};
         retire(surplus);
     }
     for (int k = 0; k < pages; ++k) {
-        if (k == bs_.size()) {
+        if (k == pageButtons_.size()) {
             auto* page = new QPushButton(outroView_);
             page->setFlat(true);
             page->setFocusPolicy(Qt::NoFocus);
             page->setProperty("tag", k);
             connect(page, &QPushButton::clicked, this, [this, k] { change(k); });
-            bs_ << page;
+            pageButtons_ << page;
         }
         const double w = double(outroView_->width()) / pages;
-        bs_.at(k)->setGeometry(qRound(k * w), 0, qRound((k + 1) * w) - qRound(k * w),
-                               outroView_->height());
-        bs_.at(k)->show();
+        pageButtons_.at(k)->setGeometry(qRound(k * w), 0, qRound((k + 1) * w) - qRound(k * w),
+                                        outroView_->height());
+        pageButtons_.at(k)->show();
     }
-    vai();
-    coix();
+    markCurrentPage();
+    layOutPage();
 }
 
-void AppListView::coix() {
-    retire(bts_);
+void AppListView::layOutPage() {
+    retire(appButtons_);
     shown_ = model_.pageItems();
     const auto table = table_.loadTable();
     const int first = (model_.page() - 1) * ListModel::kPageSize;
@@ -65,7 +65,7 @@ void AppListView::coix() {
         const int h = theView_->height() / 2;
         button->setGeometry((s % ListModel::kColumns) * w, (s / ListModel::kColumns) * h, w, h);
         button->show();
-        bts_ << button;
+        appButtons_ << button;
     }
 }
 
@@ -84,7 +84,7 @@ QToolButton* AppListView::makeButton(const Apps& app, int index,
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setStyleSheet(QStringLiteral("QToolButton { color: black; }"));
-    const int side = int(lado);
+    const int side = int(buttonSide);
     button->setIconSize(QSize(side, side));
     button->setIcon(QIcon(resizeImage(iconFor(app), side, side)));
     if (index < 10)
@@ -96,31 +96,31 @@ QToolButton* AppListView::makeButton(const Apps& app, int index,
 }
 
 void AppListView::showHighlight() {
-    for (qsizetype k = 0; k < bts_.size(); ++k) {
-        if (bts_.at(k))
-            bts_.at(k)->setDown(k == model_.highlighted());
+    for (qsizetype k = 0; k < appButtons_.size(); ++k) {
+        if (appButtons_.at(k))
+            appButtons_.at(k)->setDown(k == model_.highlighted());
     }
 }
 
 void AppListView::refreshMarkers() {
     const auto table = table_.loadTable();
-    for (qsizetype k = 0; k < bts_.size() && k < shown_.size(); ++k) {
-        if (bts_.at(k))
-            bts_.at(k)->setText(buttonText(titleFor(shown_.at(k), table)));
+    for (qsizetype k = 0; k < appButtons_.size() && k < shown_.size(); ++k) {
+        if (appButtons_.at(k))
+            appButtons_.at(k)->setText(buttonText(titleFor(shown_.at(k), table)));
     }
 }
 
-void AppListView::vai() {
-    for (QPushButton* page : std::as_const(bs_))
-        backgroundColor(page, fc);
-    if (model_.page() >= 1 && model_.page() <= bs_.size())
-        backgroundColor(bs_.at(model_.page() - 1), fu);
+void AppListView::markCurrentPage() {
+    for (QPushButton* page : std::as_const(pageButtons_))
+        backgroundColor(page, pageColor);
+    if (model_.page() >= 1 && model_.page() <= pageButtons_.size())
+        backgroundColor(pageButtons_.at(model_.page() - 1), currentPageColor);
 }
 
 void AppListView::change(int tag) {
     model_.setPage(tag + 1);
-    vai();
-    coix();
+    markCurrentPage();
+    layOutPage();
 }
 
 void AppListView::backgroundColor(QWidget* view, const QColor& color) {

@@ -30,11 +30,11 @@ public:
     const ListModel& model() const { return model_; }
 
     // Rebuild: filter by the search text, order, page strip, layout of the current page.
-    void performX();
+    void rebuild();
     // Lays out the current page.
-    void coix();
+    void layOutPage();
     // Marks the current page in the strip.
-    void vai();
+    void markCurrentPage();
     // A page button was clicked.
     void change(int tag);
     // Draws the keyboard highlight on its button, and on no other.
@@ -45,8 +45,8 @@ public:
     // The title of an application's button: its status marker, then its shown name.
     QString titleFor(const Apps& app, const std::optional<QStringList>& table) const;
 
-    const QList<QPointer<QToolButton>>& bts() const { return bts_; }
-    const QList<QPointer<QPushButton>>& bs() const { return bs_; }
+    const QList<QPointer<QToolButton>>& appButtons() const { return appButtons_; }
+    const QList<QPointer<QPushButton>>& pageButtons() const { return pageButtons_; }
 
     // Gives a widget a background colour.
     static void backgroundColor(QWidget* view, const QColor& color);
@@ -54,9 +54,9 @@ public:
     static QPixmap resizeImage(const QIcon& icon, int width, int height);
     static QIcon iconFor(const Apps& app);
 
-    QColor fc = Qt::gray;
-    QColor fu = Qt::white;
-    double lado = 75.0;
+    QColor pageColor = Qt::gray;         // the strip's page buttons
+    QColor currentPageColor = Qt::white; // the current page's
+    double buttonSide = 75.0;            // an application button's width and height
 
 Q_SIGNALS:
     // An application button was clicked: its entry, its title and the button to attach to.
@@ -72,9 +72,9 @@ private:
     QPointer<QWidget> theView_;
     QPointer<QWidget> outroView_;
     QPointer<QLineEdit> search_;
-    QList<QPointer<QToolButton>> bts_;
-    QList<QPointer<QPushButton>> bs_;
-    QList<Apps> shown_; // the entries of bts_, in order
+    QList<QPointer<QToolButton>> appButtons_;
+    QList<QPointer<QPushButton>> pageButtons_;
+    QList<Apps> shown_; // the entries of appButtons_, in order
 };
 
 } // namespace vellora

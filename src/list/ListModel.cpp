@@ -5,7 +5,7 @@
 namespace vellora {
 
 void ListModel::filter(const QString& text) {
-    highlated_ = 0;
+    highlighted_ = 0;
     sortedApps_ = fil_;
     if (!text.isEmpty()) {
         i_ = 1;
@@ -25,15 +25,15 @@ QList<Apps> ListModel::pageItems() const {
 bool ListModel::moveHighlight(int step) {
     // Back moves need only room before them: they also bring a highlight left beyond a
     // smaller page back towards it.
-    const int target = highlated_ + step;
+    const int target = highlighted_ + step;
     if (target < 0 || (step > 0 && target > int(pageItems().size()) - 1))
         return false;
-    highlated_ = target;
+    highlighted_ = target;
     return true;
 }
 
 bool ListModel::turnPage(int direction) {
-    highlated_ = 0;
+    highlighted_ = 0;
     if (direction > 0 && i_ < pageCount()) {
         ++i_;
         return true;

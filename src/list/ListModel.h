@@ -31,12 +31,12 @@ public:
     // The entries of the current page, at most four.
     QList<Apps> pageItems() const;
 
-    int highlighted() const { return highlated_; }
-    void setHighlighted(int index) { highlated_ = index; }
+    int highlighted() const { return highlighted_; }
+    void setHighlighted(int index) { highlighted_ = index; }
     // Moves the highlight by a step within the page: ±1 sideways, ±2 a row; false at an edge.
     bool moveHighlight(int step);
     // The highlighted slot when it holds an entry.
-    bool highlightInRange() const { return highlated_ >= 0 && highlated_ < pageItems().size(); }
+    bool highlightInRange() const { return highlighted_ >= 0 && highlighted_ < pageItems().size(); }
 
     // One page forward (+1) or back (-1); false when there is none that way.
     bool turnPage(int direction);
@@ -45,7 +45,7 @@ private:
     QList<Apps> fil_;
     QList<Apps> sortedApps_;
     int i_ = 1;
-    int highlated_ = 0;
+    int highlighted_ = 0;
 };
 
 } // namespace vellora

@@ -69,7 +69,7 @@ void ListNavigation::processForceClickLocally(const QKeyEvent& event) {
 
     const bool enter = event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
     if (enter && model.highlightInRange()) {
-        QPointer<QToolButton> button = list_.bts().value(model.highlighted());
+        QPointer<QToolButton> button = list_.appButtons().value(model.highlighted());
         QMetaObject::invokeMethod(
             this,
             [button] {
@@ -100,8 +100,8 @@ void ListNavigation::scrollWheel(double deltaX, double deltaY) {
     diag(direction > 0 ? QStringLiteral("pra la") : QStringLiteral("pra ca"));
     if (!model.turnPage(direction))
         return;
-    list_.vai();
-    list_.coix();
+    list_.markCurrentPage();
+    list_.layOutPage();
 }
 
 NavigationFilter::NavigationFilter(ListNavigation& navigation, QWidget* listRoot, QObject* parent)

@@ -188,12 +188,12 @@ void QuotesViewController::scanCatalogue() {
 
 void QuotesViewController::performX() {
     if (list_)
-        list_->performX();
+        list_->rebuild();
 }
 
 void QuotesViewController::coix() {
     if (list_)
-        list_->coix();
+        list_->layOutPage();
 }
 
 void QuotesViewController::setPreviousApplication(
@@ -203,7 +203,7 @@ void QuotesViewController::setPreviousApplication(
 
 void QuotesViewController::showsy(const Apps& app, const QString& title, QWidget* button) {
     // Levels are stored under the shown name, without the status markers.
-    editor_->showsy({AppVolumeTable::titleKey(displayName(app)), title}, button);
+    editor_->openFor({AppVolumeTable::titleKey(displayName(app)), title}, button);
     // The editor is a window of its own and has the keyboard while it shows: the keys of the
     // list's commands work there too. They go with the editor, which every opening makes anew.
     if (QWidget* editor = editor_->popover()) {

@@ -84,10 +84,13 @@ public:
 
     void fet();
     void fetchLog();
+    // The list's operations under the names its callers know them by: performX rebuilds the
+    // list (the search field's action), coix lays out the current page, setPreviousApplication
+    // hands an activation to the switch, and showsy opens the editor for an application of the
+    // list, attached to its button.
     void performX();
     void coix();
     void setPreviousApplication(const std::optional<RunningApplication>& application);
-    // Opens the editor for an application of the list, attached to its button.
     void showsy(const Apps& app, const QString& title, QWidget* button);
     void closePopover();
     // The main popover closed: the editor goes with it.

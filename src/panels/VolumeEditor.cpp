@@ -50,7 +50,7 @@ QString VolumeEditor::shortName(const QString& name) {
     return name;
 }
 
-void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
+void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     // A new editor each time. The previous one may be the very window handling the event that
     // got here: it goes off screen now and is deleted once that event is done with.
     if (popover_) {
@@ -75,7 +75,7 @@ void VolumeEditor::showsy(const EditorSubject& subject, QWidget* anchor) {
     view->setStyleSheet(QStringLiteral("QFrame#editor { border: 1px solid #b0b0b0; }"));
     view->setFixedSize(220, 70);
     auto* button = new QPushButton(view);
-    v1_ = button;
+    disableButton_ = button;
     button->setGeometry(20, 5, 220, 20); // its last 20 pixels lie outside the editor
     button->setFlat(true);
     button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none; }"));
@@ -229,14 +229,14 @@ void VolumeEditor::stopMonitor() {
 }
 
 void VolumeEditor::setLabel(const QString& name, const QString& level, const QString& tail) {
-    if (!v1_)
+    if (!disableButton_)
         return;
     // The name as given, unless the level after it would not be in sight: then the name is cut
     // further, visibly. The tail may run past the editor's edge, as the button does.
-    const QFontMetrics metrics(v1_->font());
+    const QFontMetrics metrics(disableButton_->font());
     const QString shown =
         metrics.elidedText(name, Qt::ElideRight, kLabelWidth - metrics.horizontalAdvance(level));
-    v1_->setText(buttonText(shown + level + tail));
+    disableButton_->setText(buttonText(shown + level + tail));
 }
 
 } // namespace vellora

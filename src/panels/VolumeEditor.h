@@ -38,7 +38,7 @@ public:
     ~VolumeEditor() override;
 
     // Opens the editor for an application, attached to the widget that asked for it.
-    void showsy(const EditorSubject& subject, QWidget* anchor);
+    void openFor(const EditorSubject& subject, QWidget* anchor);
     // Slider action: stores the slider's level for the application shown.
     void link();
     // Disable button action: removes the application's entry.
@@ -53,7 +53,7 @@ public:
 
     bool isShown() const;
     Popover* popover() const { return popover_.get(); }
-    QPushButton* v1() const { return v1_; }
+    QPushButton* disableButton() const { return disableButton_; }
     QSlider* slider() const { return slider_; }
     const EditorSubject& subject() const { return subject_; }
     // The entry most recently composed by the slider.
@@ -77,7 +77,7 @@ private:
     Hooks hooks_;
     std::unique_ptr<QStyle> sliderStyle_; // outlives every slider: declared before the popover
     std::unique_ptr<Popover> popover_;
-    QPointer<QPushButton> v1_;
+    QPointer<QPushButton> disableButton_;
     QPointer<QSlider> slider_;
     EditorSubject subject_;
     int linked_ = 0; // the level last stored, or shown at opening

@@ -74,7 +74,7 @@ struct UiHarness {
     vellora::AppListView& list() { return controller.list(); }
     QStringList titles() {
         QStringList t;
-        for (QToolButton* b : list().bts())
+        for (QToolButton* b : list().appButtons())
             t << (b ? b->text() : QStringLiteral("<gone>"));
         return t;
     }

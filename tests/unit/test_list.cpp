@@ -46,8 +46,8 @@ private Q_SLOTS:
         h.controller.table().saveTable(
             {"", "50/*/*/*/*/Tom & Jerry", "40/*/*/*/*/Caf\u00e9 \u01F0", "20/*/*/*/*/app2"});
         h.refresh("");
-        h.list().bs().at(6)->click();
-        QVERIFY(h.list().bts().at(1)->x() > 0 && h.list().bts().at(1)->y() == 0);
+        h.list().pageButtons().at(6)->click();
+        QVERIFY(h.list().appButtons().at(1)->x() > 0 && h.list().appButtons().at(1)->y() == 0);
         const QString blue = AppVolumeTable::kBlueMarker, cafe = blue + "Cafe\u0301 \u01F0";
         const int strip = h.controller.outroView()->width();
         for (const auto& [search, pages, page, titles] :
@@ -61,9 +61,9 @@ private Q_SLOTS:
             h.refresh(search);
             QCOMPARE(h.titles(), titles);
             int x = 0;
-            for (const QPushButton* b : h.list().bs()) {
+            for (const QPushButton* b : h.list().pageButtons()) {
                 QCOMPARE(b->palette().color(QPalette::Window),
-                         QColor(b == h.list().bs().at(page - 1) ? Qt::white : Qt::gray));
+                         QColor(b == h.list().pageButtons().at(page - 1) ? Qt::white : Qt::gray));
                 QVERIFY(b->x() == x && qAbs(b->width() * pages - strip) < pages);
                 x += b->width();
             }
@@ -92,8 +92,8 @@ private Q_SLOTS:
         for (const auto& [k, want] : steps) {
             k ? key(h, k) : h.list().change(h.list().model().page() % 2);
             QCOMPARE(h.list().model().highlighted(), want);
-            for (int b = 0; k && b < h.list().bts().size(); ++b)
-                QCOMPARE(h.list().bts().at(b)->isDown(), b == want);
+            for (int b = 0; k && b < h.list().appButtons().size(); ++b)
+                QCOMPARE(h.list().appButtons().at(b)->isDown(), b == want);
         }
         DiagnosticCapture out;
         key(h, Qt::Key_Shift, Qt::ShiftModifier);

@@ -22,7 +22,9 @@ struct Shell : UiHarness {
         refresh("/");
         controller.newMenu();
     }
-    void open(int k) { list().bts().at(k)->click(); } // as the user clicks the k-th application
+    void open(int k) {
+        list().appButtons().at(k)->click();
+    } // as the user clicks the k-th application
 };
 } // namespace
 
@@ -44,7 +46,7 @@ private Q_SLOTS:
                  {"loud/*/*/*/*/<i>&</i>", "<i>&</i>", "<i>&&</i>:  loud Disable?", 0}}) {
             s.controller.table().saveTable({"", entry, "9/*/*/*/*/Other"});
             s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
-            QCOMPARE(e.v1()->text(), label);
+            QCOMPARE(e.disableButton()->text(), label);
             QCOMPARE(e.slider()->value(), slider);
             QCOMPARE(QTextDocumentFragment::fromHtml(e.slider()->toolTip()).toPlainText(), name);
             QCOMPARE(s.controller.table().loadTable()->at(1), entry); // stored again, it goes last
@@ -55,8 +57,8 @@ private Q_SLOTS:
         DiagnosticCapture out;
         e.slider()->setValue(46);
         e.slider()->setValue(47); // the same tick again stores nothing more
-        e.v1()->click();
-        e.v1()->click();
+        e.disableButton()->click();
+        e.disableButton()->click();
         QCOMPARE(out.lines,
                  (QStringList{"50/*/*/*/*/App1", "tap", "já tem", "update", "tap", "update"}));
         for (const auto& [k, entry] : std::initializer_list<std::pair<int, QString>>{
@@ -100,8 +102,8 @@ private Q_SLOTS:
         const QString name = "WWWWMMMMWWWWMMMMWWWWMMMM, a name far too wide for the editor";
         const QString entry = QString::number(level) + "/*/*/*/*/" + name;
         const auto fits = [&] { // up to the level, in sight inside the editor
-            const QString label = e.v1()->text().section(" Disable?", 0, 0);
-            return QFontMetrics(e.v1()->font()).horizontalAdvance(label) <= 220 - 20;
+            const QString label = e.disableButton()->text().section(" Disable?", 0, 0);
+            return QFontMetrics(e.disableButton()->font()).horizontalAdvance(label) <= 220 - 20;
         };
         s.controller.table().saveTable({""});
         s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
@@ -123,14 +125,17 @@ private Q_SLOTS:
         UiHarness::settle();
         QCOMPARE(out.lines.count(entry), 1);
         QCOMPARE(*s.controller.table().loadTable(), (QStringList{"", entry}));
-        QVERIFY2(e.v1()->text().endsWith(QString::fromUtf8("\u2026:   %1").arg(level)) && fits(),
-                 qPrintable(e.v1()->text()));
+        QVERIFY2(e.disableButton()->text().endsWith(QString::fromUtf8("\u2026:   %1").arg(level)) &&
+                     fits(),
+                 qPrintable(e.disableButton()->text()));
         s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
         const QString stored = QString(":  %1 Disable?").arg(level);
-        QVERIFY2(e.v1()->text().endsWith(stored) && fits(), qPrintable(e.v1()->text()));
-        e.v1()->window()->activateWindow();
-        QTest::mouseClick(e.v1(), Qt::LeftButton);
-        QVERIFY2(e.v1()->text().endsWith(" - Disabled") && fits(), qPrintable(e.v1()->text()));
+        QVERIFY2(e.disableButton()->text().endsWith(stored) && fits(),
+                 qPrintable(e.disableButton()->text()));
+        e.disableButton()->window()->activateWindow();
+        QTest::mouseClick(e.disableButton(), Qt::LeftButton);
+        QVERIFY2(e.disableButton()->text().endsWith(" - Disabled") && fits(),
+                 qPrintable(e.disableButton()->text()));
         QCOMPARE(e.slider()->value(), 0);
         QCOMPARE(*s.controller.table().loadTable(), QStringList{""});
         QTRY_COMPARE(QApplication::focusWidget(), e.slider());
@@ -146,7 +151,7 @@ private Q_SLOTS:
             s.open(0);
             s.controller.editor().slider()->setValue(30);
             s.controller.newMenu(); // the editor's monitor replaced
-            QPointer<QToolButton> button = s.list().bts().at(0);
+            QPointer<QToolButton> button = s.list().appButtons().at(0);
             if (how == "closepop")
                 s.notifications.post(notification::kClosePop);
             else if (how == "tray")
@@ -168,7 +173,7 @@ private Q_SLOTS:
             QVERIFY2(!s.controller.editor().isShown() &&
                          !s.controller.eventMonitor()->isRunning() &&
                          s.delegate.popover().isShown() == (inList || how.startsWith("menu")) &&
-                         (!inList || (s.list().bts().at(0) == button &&
+                         (!inList || (s.list().appButtons().at(0) == button &&
                                       button->text() == AppVolumeTable::kBlueMarker + "App0")),
                      qPrintable(how));
         }

@@ -80,7 +80,8 @@ private Q_SLOTS:
                         step == "?" ? std::nullopt : std::optional(step), {}, 42});
             }
             QCOMPARE(std::pair(control.reads, control.sets), std::pair(reads, sets));
-            QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.mudou() ? "*" : ""), volume);
+            QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.levelInForce() ? "*" : ""),
+                     volume);
             QCOMPARE(out.lines.filter("refused").size(), refusals);
             QVERIFY2(!out.lines.join(u'|').contains(u'\n'), "every diagnostic is one line");
         }
@@ -101,7 +102,7 @@ private Q_SLOTS:
             source.players = players;
             MusicPlayerCheck check(*store.defaults, players.isEmpty() ? nullptr : &source);
             DiagnosticCapture out;
-            QCOMPARE(check.tunesx(), tunes);
+            QCOMPARE(check.holdsSwitching(), tunes);
             QCOMPARE(out.lines.count("playing"), tunes ? 1 : 0);
             QCOMPARE(out.logLines.count("alreadyRunning"), running);
             QCOMPARE(store.onDisk("itunes").toString(), option.isEmpty() ? "false" : option);

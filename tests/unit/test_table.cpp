@@ -167,7 +167,7 @@ private Q_SLOTS:
         VolumeSwitch volumeSwitch(apps, control, check);
         DiagnosticCapture out;
         for (const char* name : {"last", ""}) // nothing captured: the first volume goes back
-            volumeSwitch.setPreviousApplication(RunningApplication{QString(name), {}, 1});
+            volumeSwitch.switchFor(RunningApplication{QString(name), {}, 1});
         QCOMPARE(control.sets, (QList<int>{60, 10}));
         for (const QString& name : names) {
             apps.putEntry("40", name); // goes last, where it is found
