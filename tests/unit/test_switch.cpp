@@ -12,79 +12,96 @@
 
 using namespace vellora;
 
-// Name, read answers in turn (null: none), steps (through the worker and the control's own
-// news, as in the program), then reads, levels set, the volume captured last ("*": in force),
-// refusals. Steps activate a name ("-": none, "?": no name), toggle a playing player ("!"), reset
-// the table ("~"), take the server away and back ("#": then the front one gets its due), move
-// the output (">", news once the server is there; ">C": C comes first; "^C": while C's switch
-// asks the players): the one left gets its capture back, negated; or quit ("Q": what comes after it
-// sets nothing). Up to 153 % goes back from a capture, 100 from a table, other text never.
-using Scenario = std::tuple<const char*, QStringList, QString, int, QList<int>, QString, int>;
-
+// A scenario's steps, separated by "|", as the program meets them (through the worker and the
+// control's own news):
+//   NAME  that application comes to the front    "-"  no application      "?"  one without a name
+//   "!"   a player starts or stops playing         "~"  Reset all
+//   "#"   the server goes away, or comes back (then the one in front gets its due)
+//   ">"   the output moves (told once the server is there); ">C": with C coming to the front first;
+//         "^C": while C's switch asks the players. The output left gets its capture back.
+//   "Q"   quit: what comes after it sets nothing
+// Table: B 50, C 100, X 101 (refused), "S" a text that is no number, B again 7 (the first wins).
+// Up to 153 % goes back from a capture, 100 from a table, other text never.
 class TestSwitch : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void scenarios_data() {
+        QTest::addColumn<QStringList>("captures"); // what reads answer in turn (null: nothing)
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<QList<int>>("sets"); // negative: a capture put back on the output left
+        QTest::addColumn<QString>("volume");  // captured last; "*": a level is in force
+        QTest::addColumn<int>("refusals");
+        const auto row = [](const char* name, QStringList captures, const char* steps, int reads,
+                            QList<int> sets, const char* volume, int refusals = 0) {
+            QTest::newRow(name) << captures << QString(steps) << reads << sets << QString(volume)
+                                << refusals;
+        };
+        row("chain, then another", {"6", {}}, "A|B|C|D", 2, {50, 100, 6}, "6");
+        row("no application or name", {"1", "2\n"}, "B|-|C|?", 2, {50, 1, 100, 2}, "2");
+        row("a playing player holds", {"2", "3"}, "!|B|!|B|!|D|!|D", 2, {50, 3}, "3");
+        row("reset all while in force", {"2"}, "B|~|A|C", 1, {50}, "2*");
+        row("server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 4, {50, 4, 50, 5}, "5");
+        row("output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70");
+        row("moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6");
+        row("moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6");
+        row("moved mid-switch", {"8", "6"}, "^C", 2, {-100, -8, 100}, "6*");
+        row("quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40");
+        row("odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4);
+    }
     void scenarios() {
+        QFETCH(QStringList, captures);
+        QFETCH(QString, steps);
+        QFETCH(int, reads);
+        QFETCH(QList<int>, sets);
+        QFETCH(QString, volume);
+        QFETCH(int, refusals);
         QStringList table{"", "50:B", "100:C", "101:X", "5 & quit:S", "7:B"};
         table.replaceInStrings(":", AppVolumeTable::kSeparator);
-        const QList<Scenario> rows{
-            {"chain, then another", {"6", {}}, "A|B|C|D", 2, {50, 100, 6}, "6", 0},
-            {"no application or name", {"1", "2\n"}, "B|-|C|?", 2, {50, 1, 100, 2}, "2", 0},
-            {"a playing player holds", {"2", "3"}, "!|B|!|B|!|D|!|D", 2, {50, 3}, "3", 0},
-            {"reset all while in force", {"2"}, "B|~|A|C", 1, {50}, "2*", 0},
-            {"server away", {"4", "5"}, "#|B|#|A|B|#|D|#|D", 4, {50, 4, 50, 5}, "5", 0},
-            {"output changes", {"80", "60", "70"}, "B|>|D|>", 3, {50, -80, 50, 60}, "70", 0},
-            {"moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6", 0},
-            {"moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6", 0},
-            {"moved mid-switch", {"8", "6"}, "^C", 2, {-100, -8, 100}, "6*", 0},
-            {"quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40", 0},
-            {"odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4}};
-        for (const auto& [name, captures, steps, reads, sets, volume, refusals] : rows) {
-            auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), name); });
-            TempDefaults store;
-            AppVolumeTable apps(*store.defaults);
-            apps.saveTable(table);
-            store.defaults->setBool(UserDefaults::kItunes, true);
-            FakeVolumeControl control;
-            control.captures = captures;
-            control.max = 153;
-            FakeMusicPlayers players;
-            SwitchWorker worker(*store.defaults, control, &players); // this thread: at once
-            const VolumeSwitch& volumeSwitch = worker.volumeSwitch();
-            DiagnosticCapture out;
-            for (const QString& step : steps.split(u'|')) {
-                if (step == "~")
-                    apps.resetAll();
-                else if (step == "Q")
-                    worker.putCapturedVolumeBack();
-                else if (step == "#") {
-                    control.away = !control.away;
-                    if (!control.away && control.events.reconnected)
-                        control.events.reconnected();
-                } else if (step.startsWith(u'>') || step.startsWith(u'^')) {
-                    const auto move = [&] {
-                        control.output = control.output == "speakers" ? "headphones" : "speakers";
-                    };
-                    step[0] == u'^' ? void(players.asked = move) : move();
-                    if (step.size() > 1)
-                        worker.post(RunningApplication{step.mid(1), {}, 42});
-                    if (!control.away && control.events.outputChanged)
-                        control.events.outputChanged();
-                } else if (step == "!")
-                    players.players["player"] = !players.players.value("player");
-                else if (step == "-")
-                    worker.post(std::nullopt);
-                else // "?": an application without a name
-                    worker.post(RunningApplication{
-                        step == "?" ? std::nullopt : std::optional(step), {}, 42});
-            }
-            QCOMPARE(std::pair(control.reads, control.sets), std::pair(reads, sets));
-            QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.levelInForce() ? "*" : ""),
-                     volume);
-            QCOMPARE(out.lines.filter("refused").size(), refusals);
-            QVERIFY2(!out.lines.join(u'|').contains(u'\n'), "every diagnostic is one line");
+        TempDefaults store;
+        AppVolumeTable apps(*store.defaults);
+        apps.saveTable(table);
+        store.defaults->setBool(UserDefaults::kItunes, true);
+        FakeVolumeControl control;
+        control.captures = captures;
+        control.max = 153;
+        FakeMusicPlayers players;
+        SwitchWorker worker(*store.defaults, control, &players); // this thread: at once
+        const VolumeSwitch& volumeSwitch = worker.volumeSwitch();
+        DiagnosticCapture out;
+        for (const QString& step : steps.split(u'|')) {
+            if (step == "~")
+                apps.resetAll();
+            else if (step == "Q")
+                worker.putCapturedVolumeBack();
+            else if (step == "#") {
+                control.away = !control.away;
+                if (!control.away && control.events.reconnected)
+                    control.events.reconnected();
+            } else if (step.startsWith(u'>') || step.startsWith(u'^')) {
+                const auto move = [&] {
+                    control.output = control.output == "speakers" ? "headphones" : "speakers";
+                };
+                step[0] == u'^' ? void(players.asked = move) : move();
+                if (step.size() > 1)
+                    worker.post(RunningApplication{step.mid(1), {}, 42});
+                if (!control.away && control.events.outputChanged)
+                    control.events.outputChanged();
+            } else if (step == "!")
+                players.players["player"] = !players.players.value("player");
+            else if (step == "-")
+                worker.post(std::nullopt);
+            else // "?": an application without a name
+                worker.post(
+                    RunningApplication{step == "?" ? std::nullopt : std::optional(step), {}, 42});
         }
+        QCOMPARE(control.reads, reads);
+        QCOMPARE(control.sets, sets);
+        QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.levelInForce() ? "*" : ""),
+                 volume);
+        QCOMPARE(out.lines.filter("refused").size(), refusals);
+        QVERIFY2(!out.lines.join(u'|').contains(u'\n'), "every diagnostic is one line");
     }
 
     // Option (absent: stored as off; a non-Boolean reads as off and is kept), players (name:

@@ -30,102 +30,112 @@ private Q_SLOTS:
     // Edits on a stored file as a person wrote it: none, the list form, the JSON form of earlier
     // versions, values that cannot be read (kept aside, never lost nor overwritten, and said).
     // A changed entry goes last, a removed one leaves the others in order; any text round-trips.
-    void editsOnAStoredFile() {
+    void editsOnAStoredFile_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QVariant>("table"); // a list: read as such; else the value kept aside
         const QVariant ab = QStringList{"", "30/*/*/*/*/A, B"};
+        QTest::newRow("none") << QByteArray() << QVariant(QStringList{""});
+        QTest::newRow("list") << QByteArray("Apps=, \"30/*/*/*/*/A, B\"") << ab;
+        QTest::newRow("JSON") << QByteArray("Apps=\"[\\\"\\\",\\\"30/*/*/*/*/A, B\\\"]\"") << ab;
+        QTest::newRow("JSON cut short")
+            << QByteArray("Apps=\"[\\\"\\\",\\\"30/*\"") << QVariant("[\"\",\"30/*");
+        QTest::newRow("JSON, not texts")
+            << QByteArray("Apps=\"[\\\"\\\",30]\"") << QVariant("[\"\",30]");
+        QTest::newRow("bytes") << QByteArray("Apps=@ByteArray(30)") << QVariant(QByteArray("30"));
+        QTest::newRow("unreadable variant")
+            << QByteArray("Apps=@Variant(\\0\\0\\x3)") << QVariant("@Variant(\\0\\0\\x3)");
+    }
+    void editsOnAStoredFile() {
+        QFETCH(QByteArray, line);
+        QFETCH(QVariant, table);
         const QString key = Apps::kUnreadableKey;
-        for (const auto& [line, table] : QList<std::pair<QByteArray, QVariant>>{
-                 {"", QStringList{""}},
-                 {"Apps=, \"30/*/*/*/*/A, B\"", ab},
-                 {"Apps=\"[\\\"\\\",\\\"30/*/*/*/*/A, B\\\"]\"", ab},
-                 {"Apps=\"[\\\"\\\",\\\"30/*\"", "[\"\",\"30/*"},
-                 {"Apps=\"[\\\"\\\",30]\"", "[\"\",30]"},
-                 {"Apps=@ByteArray(30)", QByteArray("30")},
-                 {"Apps=@Variant(\\0\\0\\x3)", "@Variant(\\0\\0\\x3)"}}) {
-            auto tag = qScopeGuard([&] { QVERIFY2(!QTest::currentTestFailed(), line); });
-            const QVariant aside = table.typeId() == QMetaType::QStringList ? QVariant() : table;
-            TempDefaults store;
-            QFile file(store.path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\n" + line + "\n") > 0);
-            file.close();
-            Apps apps(*store.defaults);
-            DiagnosticCapture out;
-            QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
-            apps.removeEntry("Q"); // nothing to remove: writes nothing, removes nothing
-            QCOMPARE(apps.putEntry("5", "Q"), QStringLiteral("5/*/*/*/*/Q"));
-            apps.putEntry("1", "P");
-            apps.putEntry("3", "Q");
-            const QStringList kept = aside.isValid() ? QStringList{""} : table.toStringList();
-            QCOMPARE(reread(store), Table(kept + QStringList{"1/*/*/*/*/P", "3/*/*/*/*/Q"}));
-            apps.removeEntry("P");
-            QCOMPARE(reread(store), Table(kept + QStringList{"3/*/*/*/*/Q"}));
-            QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("Apps=\"["));
-            QCOMPARE(store.onDisk(key), aside);
-            QCOMPARE(out.lines.removeIf([&](auto& l) { return l.contains(".unreadable"); }),
-                     int(aside.isValid()) + int(line.contains("@Variant"))); // and the whole file
-            QCOMPARE(out.lines.join(' '), "tap 5/*/*/*/*/Q 1/*/*/*/*/P 3/*/*/*/*/Q tap já tem");
-            // A tray user sees no standard output: told once on the desktop, the file named.
-            QCOMPARE(told.size(), int(aside.isValid()));
-            QVERIFY(told.isEmpty() || told[0][0].toString().contains(store.path));
-            store.writeRaw("Apps", "[[[");
-            apps.resetAll(); // a second unreadable value is kept beside the first copy
-            QCOMPARE(store.onDisk(key + ".2"), aside.isValid() ? "[[[" : QVariant());
-            QVERIFY(!store.onDisk("Apps").isValid()); // reset removes the table
-            const QString tricky = "|10/*/*/*/*/A, \"q\", 'x'|C:\\x\\n|35\n|a\r\nb|@Variant(x)|@@| "
-                                   "pad |;#=|[General]\nA=1|70/*/*/*/*/Émile 日本 \U0001F535";
-            for (const QStringList& list : {{""}, QStringList{}, {"[\"x\"]"}, tricky.split('|')}) {
-                apps.saveTable(list);
-                QCOMPARE(reread(store), Table(list));
-            }
+        const QVariant aside = table.typeId() == QMetaType::QStringList ? QVariant() : table;
+        TempDefaults store;
+        QFile file(store.path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\n" + line + "\n") > 0);
+        file.close();
+        Apps apps(*store.defaults);
+        DiagnosticCapture out;
+        QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
+        apps.removeEntry("Q"); // nothing to remove: writes nothing, removes nothing
+        QCOMPARE(apps.putEntry("5", "Q"), QStringLiteral("5/*/*/*/*/Q"));
+        apps.putEntry("1", "P");
+        apps.putEntry("3", "Q");
+        const QStringList kept = aside.isValid() ? QStringList{""} : table.toStringList();
+        QCOMPARE(reread(store), Table(kept + QStringList{"1/*/*/*/*/P", "3/*/*/*/*/Q"}));
+        apps.removeEntry("P");
+        QCOMPARE(reread(store), Table(kept + QStringList{"3/*/*/*/*/Q"}));
+        QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("Apps=\"["));
+        QCOMPARE(store.onDisk(key), aside);
+        QCOMPARE(out.lines.removeIf([&](auto& l) { return l.contains(".unreadable"); }),
+                 int(aside.isValid()) + int(line.contains("@Variant"))); // and the whole file
+        QCOMPARE(out.lines.join(' '), "tap 5/*/*/*/*/Q 1/*/*/*/*/P 3/*/*/*/*/Q tap já tem");
+        // A tray user sees no standard output: told once on the desktop, the file named.
+        QCOMPARE(told.size(), int(aside.isValid()));
+        QVERIFY(told.isEmpty() || told[0][0].toString().contains(store.path));
+        store.writeRaw("Apps", "[[[");
+        apps.resetAll(); // a second unreadable value is kept beside the first copy
+        QCOMPARE(store.onDisk(key + ".2"), aside.isValid() ? "[[[" : QVariant());
+        QVERIFY(!store.onDisk("Apps").isValid()); // reset removes the table
+        const QString tricky = "|10/*/*/*/*/A, \"q\", 'x'|C:\\x\\n|35\n|a\r\nb|@Variant(x)|@@| "
+                               "pad |;#=|[General]\nA=1|70/*/*/*/*/Émile 日本 \U0001F535";
+        for (const QStringList& list : {{""}, QStringList{}, {"[\"x\"]"}, tricky.split('|')}) {
+            apps.saveTable(list);
+            QCOMPARE(reread(store), Table(list));
         }
     }
 
     // Damaged (odd rows via a symlink) or unsavable: two instances read what they can, say so once.
+    void damagedOrUnsavableFile_data() {
+        QTest::addColumn<int>("row"); // 0-3: a damaged file (1 and 3 through a link)
+        int row = 0;
+        for (const char* name :
+             {"stray line", "broken section header", "bad key bytes", "binary junk",
+              "a folder in its place", "under a file", "mode 000", "in a read-only folder"})
+            QTest::newRow(name) << row++;
+    }
     void damagedOrUnsavableFile() {
+        QFETCH(int, row);
+        if (row >= 6 && geteuid() == 0)
+            QSKIP("root may read and write regardless");
         const QByteArray a = "Apps=, 30/*/*/*/*/A\n";
         const QByteArrayList bad{a + "stray\n", "[General\n" + a, a + "\xff\xfe=1\n",
                                  a + QByteArray::fromHex("7f454c4600ff0a3d").repeated(1 << 18)};
-        for (int row = 0; row < 8; ++row) { // 4 folder, 5 under a file, 6 mode 000, 7 read-only
-            if (row >= 6 && geteuid() == 0)
-                QSKIP("rows 6 and 7 (the others ran): root may read and write regardless");
-            auto at = qScopeGuard(
-                [&] { QVERIFY2(!QTest::currentTestFailed(), QByteArray::number(row)); });
-            QTemporaryDir dir;
-            const QString top = dir.filePath("Vellora.conf");
-            const QString real = row < 4 && row % 2 ? dir.filePath("dotfiles") : top;
-            const auto put = [&](const QByteArray& b) {
-                QFile file(real);
-                return file.open(QIODevice::WriteOnly) && file.write(b) == b.size();
-            };
-            const auto kept = [&](const char* suffix) {
-                QFile file(top + suffix);
-                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            };
-            QVERIFY(row == 4 ? QDir(dir.path()).mkdir("Vellora.conf") : put(bad.value(row, a)));
-            QVERIFY(real == top || QFile::link(real, top));
-            QVERIFY(row < 6 || QFile::setPermissions(row == 6 ? top : dir.path(),
-                                                     QFile::Permissions(row == 7 ? 0x5000 : 0)));
-            DiagnosticCapture out;
-            QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
-            UserDefaults first(row == 5 ? top + "/Vellora.conf" : top), second(first.filePath());
-            QCOMPARE(Apps(second).loadTable(),
-                     row < 4 || row == 7 ? Table({"", "30/*/*/*/*/A"}) : Table());
-            Apps(first).putEntry("30", "X");
-            second.setBool(UserDefaults::kHide, true);
-            QVERIFY(Apps(second).loadTable().value_or(QStringList()).contains("30/*/*/*/*/X"));
-            if (row < 4) {
-                QVERIFY(kept("").contains("A, 30/*/*/*/*/X") &&
-                        QFileInfo(top).isSymLink() == (real != top));
-                QVERIFY(put("stray\n")); // damaged again by someone else
-                first.remove(UserDefaults::kHide);
-                QCOMPARE(kept(".unreadable.2") + kept(".unreadable"),
-                         "stray\n" + bad.value(row, a));
-            }
-            QCOMPARE(out.lines.filter("settings:").size(), row < 4 ? 2 : 1);
-            QCOMPARE(told.size(), 1); // on the desktop once, naming the file and the copy kept
-            QVERIFY(told[0][0].toString().contains(first.filePath()));
-            QCOMPARE(told[0][0].toString().contains(".unreadable"), row < 4);
-            QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7000)));
+        QTemporaryDir dir;
+        const QString top = dir.filePath("Vellora.conf");
+        const QString real = row < 4 && row % 2 ? dir.filePath("dotfiles") : top;
+        const auto put = [&](const QByteArray& b) {
+            QFile file(real);
+            return file.open(QIODevice::WriteOnly) && file.write(b) == b.size();
+        };
+        const auto kept = [&](const char* suffix) {
+            QFile file(top + suffix);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QVERIFY(row == 4 ? QDir(dir.path()).mkdir("Vellora.conf") : put(bad.value(row, a)));
+        QVERIFY(real == top || QFile::link(real, top));
+        QVERIFY(row < 6 || QFile::setPermissions(row == 6 ? top : dir.path(),
+                                                 QFile::Permissions(row == 7 ? 0x5000 : 0)));
+        DiagnosticCapture out;
+        QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
+        UserDefaults first(row == 5 ? top + "/Vellora.conf" : top), second(first.filePath());
+        QCOMPARE(Apps(second).loadTable(),
+                 row < 4 || row == 7 ? Table({"", "30/*/*/*/*/A"}) : Table());
+        Apps(first).putEntry("30", "X");
+        second.setBool(UserDefaults::kHide, true);
+        QVERIFY(Apps(second).loadTable().value_or(QStringList()).contains("30/*/*/*/*/X"));
+        if (row < 4) {
+            QVERIFY(kept("").contains("A, 30/*/*/*/*/X") &&
+                    QFileInfo(top).isSymLink() == (real != top));
+            QVERIFY(put("stray\n")); // damaged again by someone else
+            first.remove(UserDefaults::kHide);
+            QCOMPARE(kept(".unreadable.2") + kept(".unreadable"), "stray\n" + bad.value(row, a));
         }
+        QCOMPARE(out.lines.filter("settings:").size(), row < 4 ? 2 : 1);
+        QCOMPARE(told.size(), 1); // on the desktop once, naming the file and the copy kept
+        QVERIFY(told[0][0].toString().contains(first.filePath()));
+        QCOMPARE(told[0][0].toString().contains(".unreadable"), row < 4);
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::Permissions(0x7000)));
     }
 
     // Entries split from the left; names compare exactly (composed and decomposed alike, without
