@@ -30,6 +30,15 @@ class TestFault : public QObject, ProgramDriver {
     }
     static bool activate(const QString& window) { return TestWindows::activate(window); }
     qsizetype outages() { return lines().filter("no connection").size(); }
+    static bool programOnServer() {
+        return desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora");
+    }
+    // Stops the audio server, once the program is on it, and waits until the program saw it go.
+    bool stopServerSeen() {
+        const qsizetype told = outages();
+        return QTest::qWaitFor(programOnServer, 10000) && desktop::session("pulse-stop") &&
+               QTest::qWaitFor([&] { return outages() > told; }, 10000);
+    }
     // The process serving the audio socket, from the session's pids file; 0 while there is none.
     static pid_t server() {
         const QStringList awk{"$1 == \"pulse\" { print $2 }", desktop::sessionDir() + "/pids"};
@@ -135,12 +144,11 @@ private Q_SLOTS:
     // manager names the default: a switch made while it was away lands once an output appears.
     void noOutputAtReturn_data() { repeatedOnPipeWire(); }
     void noOutputAtReturn() {
-        QVERIFY(baseline(100) && desktop::session("pulse-stop"));
+        QVERIFY(baseline(100));
+        QVERIFY(stopServerSeen());
         QVERIFY(activate(alpha));
-        QTest::qWait(500); // seen by the program while the server is away
         QVERIFY(desktop::session("pulse-start-bare"));
-        QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
-            desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(programOnServer(), 10000);
         QVERIFY(nullSink("late"));
         QTRY_VERIFY(pactl("set-default-sink late")); // once the new sink is listed
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("late"), 30, kBound);
@@ -155,8 +163,8 @@ private Q_SLOTS:
     void outputBackAfterStandIn() {
         QVERIFY(baseline(55) && activate(alpha));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 30, kBound);
-        QVERIFY(desktop::session("pulse-stop") && activate(gamma));
-        QTest::qWait(500); // seen by the program while the server is away
+        QVERIFY(stopServerSeen());
+        QVERIFY(activate(gamma));
         QVERIFY(desktop::session("pulse-start-bare"));
         const auto standIn =
             desktop::run("pactl", {"load-module", "module-null-sink", "sink_name=stand_in",
@@ -182,8 +190,7 @@ private Q_SLOTS:
         for (const QString& window : {beta, gamma, alpha, beta})
             QVERIFY(activate(window));
         QVERIFY(desktop::session("pulse-start"));
-        QTRY_VERIFY_WITH_TIMEOUT( // the program is back on the server
-            desktop::run("pactl", {"list", "clients"}).value_or("").contains("Vellora"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(programOnServer(), 10000);
         QVERIFY(activate(gamma));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, kBound);
         QVERIFY(activate(beta));
