@@ -72,6 +72,9 @@ private Q_SLOTS:
         QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && !gamma.isEmpty());
     }
     void cleanup() { // a stalled server goes on, a stopped one starts again; the program lives
+        if (QTest::currentTestFailed()) // what the program said last, to tell why
+            qInfo().noquote() << "program:"
+                              << lines().mid(qMax(0, lines().size() - 40)).join(" | ");
         if (const pid_t pid = server())
             ::kill(pid, SIGCONT);
         else
