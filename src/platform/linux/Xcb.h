@@ -2,17 +2,26 @@
 
 #include <QDeadlineTimer>
 
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <poll.h>
+#include <pthread.h>
 #include <xcb/xcb.h>
 #include <xcb/xcbext.h>
 
 namespace vellora::xcb {
 
 // Connects to $DISPLAY and finds the root window of its screen. On failure the connection (if
-// any) is closed and nothing is returned.
+// any) is closed and nothing is returned. Blocks SIGPIPE on the calling thread, the one that owns
+// and writes to the connection: a write to an X server that has just gone then fails, and libxcb
+// marks the connection broken for its owner to handle, instead of the signal ending the whole
+// process.
 inline xcb_connection_t* connectToDisplay(xcb_window_t* root) {
+    sigset_t brokenPipe;
+    sigemptyset(&brokenPipe);
+    sigaddset(&brokenPipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
     int screenNumber = 0;
     xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
     if (!xcb_connection_has_error(conn)) {
