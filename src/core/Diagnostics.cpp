@@ -35,10 +35,25 @@ void systemLog(const QString& line) {
     std::fprintf(stderr, "%s\n", bytes.constData());
 }
 
+void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const std::lock_guard lock(lineLock);
+    const QString category = QString::fromLatin1(context.category ? context.category : "");
+    if (activeCapture && category.startsWith(QStringLiteral("vellora.")))
+        activeCapture->logged_ << category + QStringLiteral(": ") + message;
+    else if (activeCapture && activeCapture->previousHandler_)
+        activeCapture->previousHandler_(type, context, message);
+}
+
 // Worker threads may be writing a line as a capture begins or ends.
 DiagnosticCapture::DiagnosticCapture() {
     const std::lock_guard lock(lineLock);
     activeCapture = this;
+    previousHandler_ = qInstallMessageHandler(captureMessage);
+}
+
+QStringList DiagnosticCapture::loggedSoFar() const {
+    const std::lock_guard lock(lineLock);
+    return logged_;
 }
 
 QStringList DiagnosticCapture::linesSoFar() const {
@@ -50,6 +65,7 @@ DiagnosticCapture::~DiagnosticCapture() {
     const std::lock_guard lock(lineLock);
     if (activeCapture == this)
         activeCapture = nullptr;
+    qInstallMessageHandler(previousHandler_);
 }
 
 } // namespace vellora

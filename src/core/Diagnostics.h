@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 namespace vellora {
 
@@ -11,8 +12,9 @@ void diag(const QString& line);
 // Write one line to the system log (syslog) and echo it to standard error.
 void systemLog(const QString& line);
 
-// While alive, diagnostic and system-log lines are recorded here instead of being written out.
-// Tests use it to read what the program said; captures do not nest.
+// While alive, diagnostic and system-log lines, and the messages of the program's logging
+// categories, are recorded here instead of being written out. Tests use it to read what the
+// program said; captures do not nest.
 class DiagnosticCapture {
 public:
     DiagnosticCapture();
@@ -24,6 +26,13 @@ public:
     QStringList logLines; // system-log lines, in order
     // The standard-output lines so far, while other threads may still be writing them.
     QStringList linesSoFar() const;
+    // The logging categories' messages so far, as "vellora.audio: message".
+    QStringList loggedSoFar() const;
+
+private:
+    QStringList logged_;
+    void (*previousHandler_)(QtMsgType, const QMessageLogContext&, const QString&) = nullptr;
+    friend void captureMessage(QtMsgType, const QMessageLogContext&, const QString&);
 };
 
 } // namespace vellora

@@ -1,6 +1,6 @@
 #include "SettingsTrouble.h"
 
-#include "Diagnostics.h"
+#include "Logging.h"
 
 namespace vellora {
 
@@ -10,7 +10,7 @@ SettingsTrouble& SettingsTrouble::instance() {
 }
 
 void SettingsTrouble::report(const QString& line, const QString& file) {
-    diag(line);
+    qCWarning(lcSettings).noquote() << line;
     tell(line.contains(file) ? line : line + QStringLiteral(" (") + file + QLatin1Char(')'), file);
 }
 

@@ -1,7 +1,7 @@
 #include "SwitchWorker.h"
 
-#include "Diagnostics.h"
 #include "HandOver.h"
+#include "Logging.h"
 #include "platform/VolumeControl.h"
 
 #include <QThread>
@@ -64,11 +64,15 @@ void SwitchWorker::putCapturedVolumeBack() {
     const QString output = switch_.capturedOutput().isEmpty()
                                ? QString()
                                : QStringLiteral(" on ") + switch_.capturedOutput();
-    diag(*done ? QStringLiteral("quit: the volume from before, %1 %, put back%2")
-                     .arg(switch_.volume(), output)
-               : QStringLiteral("quit: the volume from before, %1 %, could not be put back%2: the "
-                                "audio server did not take it")
-                     .arg(switch_.volume(), output));
+    const QByteArray volume = switch_.volume().toUtf8(), on = output.toUtf8();
+    if (*done)
+        qCInfo(lcAudio, "quit: the volume from before, %s %%, put back%s", volume.constData(),
+               on.constData());
+    else
+        qCWarning(lcAudio,
+                  "quit: the volume from before, %s %%, could not be put back%s: the audio "
+                  "server did not take it",
+                  volume.constData(), on.constData());
 }
 
 void SwitchWorker::rerun() {

@@ -1,7 +1,7 @@
 #include "VolumeSwitch.h"
 
 #include "AppVolumeTable.h"
-#include "Diagnostics.h"
+#include "Logging.h"
 #include "MusicPlayerCheck.h"
 #include "platform/VolumeControl.h"
 
@@ -15,6 +15,12 @@ VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicP
 void VolumeSwitch::switchFor(const std::optional<RunningApplication>& application) {
     frontApplication_ = application;
     activated_ = true;
+    qCDebug(lcAudio).noquote() << "switch for"
+                               << (application
+                                       ? application->localizedName.value_or(QStringLiteral("?"))
+                                       : QStringLiteral("none"))
+                               << "on" << control_.currentOutput() << "level in force"
+                               << levelInForce_ << "on" << volumeOutput_;
     leaveMovedOutput();
 
     // Capture only while no per-application level is in force, so the restore puts back the
@@ -121,8 +127,9 @@ VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max,
     QString shown = level;
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    diag(QStringLiteral("refused level \"%1\": not a whole number from 0 to %2")
-             .arg(shown, QString::number(max))); // at once: the text may hold "%2"
+    qCWarning(lcSettings).noquote()
+        << QStringLiteral("refused level \"%1\": not a whole number from 0 to %2")
+               .arg(shown, QString::number(max)); // at once: the text may hold "%2"
     return Applied::Refused;
 }
 

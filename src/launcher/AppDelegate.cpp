@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "core/Diagnostics.h"
+#include "core/Logging.h"
 
 #include <QDir>
 #include <QTimer>
@@ -20,8 +21,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         systemLog(QStringLiteral("notRunning"));
         const QString executable = mainExecutablePath(deps_.ownBundlePath);
         if (executable.isEmpty()) // said on standard output: the system log holds three lines
-            diag(QStringLiteral("no launch: bundle path %1 lies too close to the root")
-                     .arg(deps_.ownBundlePath));
+            qCWarning(lcShell).noquote()
+                << QStringLiteral("no launch: bundle path %1 lies too close to the root")
+                       .arg(deps_.ownBundlePath);
         else
             deps_.workspace.launchApplication(executable); // a refused launch goes unnoticed
     }

@@ -7,6 +7,7 @@
 #include "core/Bundle.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
+#include "core/Logging.h"
 #include "core/NotificationCenter.h"
 #include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
@@ -181,8 +182,9 @@ void QuotesViewController::scanCatalogue() {
     if (auto catalogue = vellora::scanCatalogue(services_.entries))
         list_->model().setCatalogue(std::move(*catalogue));
     else
-        diag(QStringLiteral("catalogue: the applications could not be listed; keeping the "
-                            "previous list"));
+        qCWarning(lcList).noquote()
+            << QStringLiteral("the applications could not be listed; keeping the "
+                              "previous list");
     performX();
 }
 

@@ -3,6 +3,7 @@
 #include "core/Appcast.h"
 #include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
+#include "core/Logging.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
@@ -80,7 +81,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
         lacking << QStringLiteral("No system tray yet; the Vellora icon appears once one starts "
                                   "(start Vellora again to open its list meanwhile).");
     for (const QString& line : std::as_const(lacking))
-        diag(line);
+        qCWarning(lcShell).noquote() << line;
     // One message: a second one would replace the first before anyone read it. Without a tray
     // the desktop's notifications say it, where there are any.
     if (!lacking.isEmpty())
@@ -99,7 +100,7 @@ void AppDelegate::tellUser(const QString& text) {
 void AppDelegate::announceUpdate(const AppcastItem& item) {
     const QString title = QStringLiteral("Vellora %1 is available").arg(item.displayVersion);
     if (!statusItem_ || !QSystemTrayIcon::isSystemTrayAvailable()) {
-        diag(title); // no tray to say it next to: at least it is not lost
+        qCInfo(lcShell).noquote() << title; // no tray to say it next to: at least it is not lost
         return;
     }
     statusItem_->showMessage(

@@ -1,6 +1,6 @@
 #include "SingleInstance.h"
 
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -49,8 +49,9 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(p
         locked = lock.tryLock(0);
     }
     if (!locked)
-        diag(QStringLiteral("Cannot take the lock %1 (%2); starting without it.")
-                 .arg(lockPath, lockError(lock.error())));
+        qCWarning(lcShell).noquote()
+            << QStringLiteral("Cannot take the lock %1 (%2); starting without it.")
+                   .arg(lockPath, lockError(lock.error()));
 
     QLocalSocket probe;
     probe.connectToServer(key);
@@ -68,8 +69,9 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(p
     server_ = std::make_unique<QLocalServer>();
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(key)) {
-        diag(QStringLiteral("Cannot listen for other starts (%1); this one runs unguarded.")
-                 .arg(server_->errorString()));
+        qCWarning(lcShell).noquote()
+            << QStringLiteral("Cannot listen for other starts (%1); this one runs unguarded.")
+                   .arg(server_->errorString());
         return;
     }
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {

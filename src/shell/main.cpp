@@ -1,6 +1,6 @@
 // Vellora: every application gets its own master output volume.
 #include "core/Bundle.h"
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 #include "core/NotificationCenter.h"
 #include "core/SettingsTrouble.h"
 #include "core/SwitchWorker.h"
@@ -148,9 +148,9 @@ int main(int argc, char** argv) {
         platform.volume.reset();
     });
     if (!activationsEnded || !audioEnded) {
-        vellora::diag(
-            QStringLiteral("quit: a desktop service did not answer in time; leaving without "
-                           "tidying up"));
+        qCWarning(vellora::lcShell).noquote()
+            << QStringLiteral("quit: a desktop service did not answer in time; leaving without "
+                              "tidying up");
         std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -106,6 +106,7 @@ private Q_SLOTS:
         QProcess late;
         late.setEnvironment(QProcess::systemEnvironment()
                             << "XDG_RUNTIME_DIR=" + own.path() << "XDG_CONFIG_HOME=" + own.path());
+        late.setProcessChannelMode(QProcess::MergedChannels);
         late.start(VELLORA_PROGRAM, {});
         QTRY_VERIFY_WITH_TIMEOUT(late.peek(1 << 20).contains("No system tray"), 15000);
         QVERIFY(desktop::session("tray-start"));

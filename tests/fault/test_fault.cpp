@@ -66,6 +66,7 @@ class TestFault : public QObject, ProgramDriver {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
+        qputenv("QT_LOGGING_RULES", "vellora.audio.debug=true"); // said when a case fails
         QVERIFY(startWith(kSettings));
         const auto xterm = [&](QString c) { return windows.start("xterm", {"-class", c}, c); };
         gamma = xterm("gamma"), beta = xterm("Beta"), alpha = xterm("Alpha");
@@ -74,7 +75,7 @@ private Q_SLOTS:
     void cleanup() { // a stalled server goes on, a stopped one starts again; the program lives
         if (QTest::currentTestFailed()) // what the program said last, to tell why
             qInfo().noquote() << "program:"
-                              << lines().mid(qMax(0, lines().size() - 40)).join(" | ");
+                              << lines().mid(qMax(0, lines().size() - 60)).join(" | ");
         if (const pid_t pid = server())
             ::kill(pid, SIGCONT);
         else

@@ -59,7 +59,7 @@ private Q_SLOTS:
             QCOMPARE(control.readOutputVolume().value_or("none"), QString::number(20 + outage));
             QTRY_COMPARE(changes.size(), 2 * outage);
         }
-        QCOMPARE(out.lines.size(), 6);
+        QCOMPARE(out.loggedSoFar().size(), 6);
         QCOMPARE(QList<QVariantList>(changes),
                  (QList<QVariantList>{{false}, {true}, {false}, {true}, {false}, {true}}));
 

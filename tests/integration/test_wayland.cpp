@@ -74,7 +74,8 @@ private Q_SLOTS:
         vellora.setProcessEnvironment(env);
         QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "40%"}));
         QVERIFY(startWith("[General]\nApps=, 60/*/*/*/*/Alpha\n"));
-        QTRY_VERIFY(lines().filter(QRegularExpression("^activation: following \\S")).size() == 1);
+        QTRY_VERIFY(
+            lines().filter(QRegularExpression("^vellora.activation: following \\S")).size() == 1);
     }
     void cleanupTestCase() {
         closeAll();
@@ -149,15 +150,16 @@ private Q_SLOTS:
         QVERIFY(desktop::session("compositor-stop"));
         closeAll(); // the windows end with it
         if (compositor == "sway")
-            QTRY_VERIFY(lines().contains("activation: no answer on the compositor's IPC socket; "
-                                         "retrying"));
+            QTRY_VERIFY(
+                lines().contains("vellora.activation: no answer on the compositor's IPC socket; "
+                                 "retrying"));
         QTest::qWait(600); // gone for longer than the first retry waits
         QVERIFY(desktop::session("compositor-start"));
         // Nothing is in front on the new compositor: the captured volume is back.
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 40, 15000);
         const QMap<QString, QString> back{
-            {"sway", "activation: connected to the compositor's IPC socket"},
-            {"kwin", "activation: KWin is back; following a KWin script again"}};
+            {"sway", "vellora.activation: connected to the compositor's IPC socket"},
+            {"kwin", "vellora.activation: KWin is back; following a KWin script again"}};
         if (back.contains(compositor))
             QVERIFY(lines().contains(back[compositor]));
         QVERIFY(launch("alpha"));

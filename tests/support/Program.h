@@ -24,6 +24,7 @@ protected:
         if (!QDir().mkpath(folder) || !conf.open(QIODevice::WriteOnly) || !conf.write(settings))
             return false;
         conf.close();
+        vellora.setProcessChannelMode(QProcess::MergedChannels); // its log too
         vellora.start(VELLORA_PROGRAM, {});
         // Start-up refreshes the list twice: once for the first showing, once at the end.
         return QTest::qWaitFor([&] { return lines().count("update") >= 2; }, 15000);

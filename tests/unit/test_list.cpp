@@ -76,7 +76,7 @@ private Q_SLOTS:
         DiagnosticCapture out;
         h.refresh("");
         QCOMPARE(h.titles(), (QStringList{blue + "Tom && Jerry", red + "Finder"}));
-        QCOMPARE(out.lines.filter("could not be listed").size(), 1);
+        QCOMPARE(out.loggedSoFar().filter("could not be listed").size(), 1);
     }
 
     // Arrows stop at the page's edges; Left brings back a highlight beyond a smaller page. Return

@@ -188,8 +188,8 @@ private Q_SLOTS:
         DiagnosticCapture out;
         delegate.applicationDidFinishLaunching({"No audio server answers."});
         UiHarness::settle();
-        QVERIFY(!out.lines.contains("login==nil") &&
-                out.lines.contains("No audio server answers.") && out.lines.last() == "update");
+        QVERIFY(!out.lines.contains("login==nil") && out.lines.last() == "update");
+        QVERIFY(out.loggedSoFar().contains("vellora.shell: No audio server answers."));
         QVERIFY(h.policy.kind() == ActivationPolicy::Kind::Accessory &&
                 !delegate.popover().isShown() && !h.mouse.running);
         h.controller.table().putEntry("40", "App0");

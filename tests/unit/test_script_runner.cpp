@@ -44,7 +44,8 @@ private Q_SLOTS:
                      "-e\n" + ScriptVolumeControl::kReadScript.toUtf8() + "\n");
             runner.setOutputVolume(100);
             QCOMPARE(fileText("script.args"), "-e\nset volume output volume 100\n");
-            QVERIFY(out.lines.size() == 2 && out.lines.filter("refused").size() == 2);
+            QCOMPARE(out.loggedSoFar().filter("vellora.script: refused").size(), 2);
+            QCOMPARE(out.loggedSoFar().size(), 2);
         }
     }
 
@@ -58,9 +59,10 @@ private Q_SLOTS:
         ScriptVolumeControl missing(dir.filePath("no-such-interpreter"), 2s);
         QCOMPARE(missing.readOutputVolume(), std::nullopt);
         missing.setOutputVolume(50);
-        QCOMPARE(out.lines.size(), 3);
-        QVERIFY(out.lines.at(0).contains("did not finish"));
-        QVERIFY(out.lines.at(1).startsWith("volume script: cannot run"));
+        const QStringList said = out.loggedSoFar();
+        QCOMPARE(said.size(), 3);
+        QVERIFY(said.at(0).contains("did not finish"));
+        QVERIFY(said.at(1).startsWith("vellora.script: cannot run"));
     }
 };
 

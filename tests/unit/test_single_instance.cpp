@@ -41,6 +41,7 @@ private Q_SLOTS:
     void unusableRuntimeFolder() {
         qputenv("XDG_RUNTIME_DIR", "/nonexistent/run");
         QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(PROBE, {"0"});
         QByteArray out;
         QTRY_VERIFY_WITH_TIMEOUT((out += p.readAll()).endsWith("primary\n"), 10000);

@@ -100,8 +100,8 @@ private Q_SLOTS:
         QCOMPARE(control.sets, sets);
         QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.levelInForce() ? "*" : ""),
                  volume);
-        QCOMPARE(out.lines.filter("refused").size(), refusals);
-        QVERIFY2(!out.lines.join(u'|').contains(u'\n'), "every diagnostic is one line");
+        QCOMPARE(out.loggedSoFar().filter("refused").size(), refusals);
+        QVERIFY2(!out.loggedSoFar().join(u'|').contains(u'\n'), "every message is one line");
     }
 
     // Option (absent: stored as off; a non-Boolean reads as off and is kept), players (name:

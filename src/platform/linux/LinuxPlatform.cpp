@@ -8,7 +8,7 @@
 #include "X11MouseMonitor.h"
 #include "XdgAutostart.h"
 #include "core/Bundle.h"
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 #include "core/WorkerThread.h"
 #include "platform/FocusLossMonitor.h"
 #include "platform/Platform.h"
@@ -84,7 +84,7 @@ Platform createPlatform(const PlatformThreads& threads, const QString& volumeInt
     else if (!problem.isEmpty())
         p.missing << problem;
     else
-        diag(QStringLiteral("activation: following ") + following);
+        qCInfo(lcActivation).noquote() << QStringLiteral("following ") + following;
 
     auto players = std::make_unique<MprisPlayers>();
     if (!players->isAvailable())

@@ -1,7 +1,7 @@
 #include "PulseVolumeControl.h"
 
-#include "core/Diagnostics.h"
 #include "core/HandOver.h"
+#include "core/Logging.h"
 #include "platform/Backoff.h"
 
 #include <pulse/pulseaudio.h>
@@ -128,6 +128,7 @@ struct PulseVolumeControl::Impl {
         d->reask = nullptr;
         if (!d->context || !d->sinkName.isEmpty())
             return;
+        qCDebug(lcAudio, "no default output yet; asking again (%d)", d->reasked);
         if (d->reasked < kFreshViewAt) {
             d->refreshServer();
             return;
@@ -142,6 +143,7 @@ struct PulseVolumeControl::Impl {
         auto* d = static_cast<Impl*>(self);
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
+            qCDebug(lcAudio, "connection %u ready", d->connections);
             d->backoff.reset();
             d->watch(); // the connection counts once the default sink is known
             break;
@@ -201,6 +203,7 @@ struct PulseVolumeControl::Impl {
         QString name = QString::fromUtf8(info->default_sink_name);
         if (name == QLatin1String(kNoDefaultSink))
             name.clear();
+        qCDebug(lcAudio, "the server names \"%s\" the default output", info->default_sink_name);
         if (name.isEmpty())
             d->reaskLater();
         else
@@ -224,6 +227,8 @@ struct PulseVolumeControl::Impl {
             d->outputMoved = d->outputMoved || (d->ready && !d->sinkVolume);
             d->sinkIndex = info->index;
             d->sinkVolume = info->volume;
+            qCDebug(lcAudio, "the default output %s is at %.0f %%", info->name,
+                    100.0 * pa_cvolume_max(&info->volume) / PA_VOLUME_NORM);
         }
         if (eol < 0) // no such sink (any more): what was kept of it is no answer
             d->sinkVolume.reset();
@@ -412,6 +417,7 @@ bool PulseVolumeControl::setOutputVolume(int percent, const QString& output) {
             d->sinkVolume = *volume;
     }
     pa_threaded_mainloop_unlock(d->loop);
+    qCDebug(lcAudio, "set \"%s\" to %d %%: %s", name.constData(), percent, set ? "done" : "failed");
     return set;
 }
 
@@ -441,11 +447,12 @@ void PulseVolumeControl::onConnectionChanged(bool connected) {
     lost_ = !connected;
     if (!connected && !outageReported_) {
         outageReported_ = true;
-        diag(QStringLiteral("audio: no connection to the audio server; the volume cannot be "
-                            "read or set until it is back"));
+        qCWarning(lcAudio).noquote()
+            << QStringLiteral("no connection to the audio server; the volume cannot be "
+                              "read or set until it is back");
     } else if (connected && outageReported_) {
         outageReported_ = false;
-        diag(QStringLiteral("audio: connected to the audio server again"));
+        qCInfo(lcAudio).noquote() << QStringLiteral("connected to the audio server again");
     }
     Q_EMIT connectionChanged(connected);
 }

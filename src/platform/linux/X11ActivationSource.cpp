@@ -2,7 +2,7 @@
 
 #include "WindowNamer.h"
 #include "X11Link.h"
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 #include "platform/Backoff.h"
 #include "platform/DesktopEntry.h"
 
@@ -61,7 +61,7 @@ void X11ActivationSource::connectToServer() {
     d->backoff.reset();
     if (d->lossReported) {
         d->lossReported = false;
-        diag(QStringLiteral("activation: connected to the X server again"));
+        qCInfo(lcActivation).noquote() << QStringLiteral("connected to the X server again");
     }
     d->x->watchRoot();
     d->notifier = std::make_unique<QSocketNotifier>(d->x->fd(), QSocketNotifier::Read, this);
@@ -75,7 +75,7 @@ void X11ActivationSource::serverLost() {
     d->x.reset();
     if (!d->lossReported) {
         d->lossReported = true;
-        diag(QStringLiteral("activation: lost the X server; retrying"));
+        qCWarning(lcActivation).noquote() << QStringLiteral("lost the X server; retrying");
     }
     d->retry.start(d->backoff.next());
 }

@@ -1,8 +1,8 @@
 #include "X11MouseMonitor.h"
 
 #include "Xcb.h"
-#include "core/Diagnostics.h"
 #include "core/HandOver.h"
+#include "core/Logging.h"
 #include "core/WorkerThread.h"
 #include "platform/Backoff.h"
 
@@ -113,7 +113,8 @@ private:
     void serverLost() {
         close();
         if (!std::exchange(lossReported_, true))
-            diag(QStringLiteral("mouse monitor: lost the X server; retrying"));
+            qCWarning(lcInput).noquote()
+                << QStringLiteral("mouse monitor: lost the X server; retrying");
         Q_EMIT connectionChanged(false);
         retry_.start(backoff_.next());
     }
@@ -125,7 +126,8 @@ private:
         }
         backoff_.reset();
         if (std::exchange(lossReported_, false))
-            diag(QStringLiteral("mouse monitor: connected to the X server again"));
+            qCInfo(lcInput).noquote()
+                << QStringLiteral("mouse monitor: connected to the X server again");
         if (!conn_)
             return; // the server came back without XInput2: the stand-in stays
         watchConnection();

@@ -1,6 +1,6 @@
 #include "ScriptVolumeControl.h"
 
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -18,7 +18,8 @@ std::optional<QString> ScriptVolumeControl::readOutputVolume() {
 bool ScriptVolumeControl::setOutputVolume(int percent) {
     // Only a whole number from 0 to 100 ever reaches the interpreter.
     if (percent < 0 || percent > maxPercent()) {
-        diag(QStringLiteral("volume script: refused level %1: not from 0 to 100").arg(percent));
+        qCWarning(lcScript).noquote()
+            << QStringLiteral("refused level %1: not from 0 to 100").arg(percent);
         return false;
     }
     // The script's own success is not known; that it ran to its end is.
@@ -44,8 +45,8 @@ ScriptVolumeControl::Outcome ScriptVolumeControl::run(const QString& script, boo
     const QDeadlineTimer deadline(bound_);
     process.start();
     if (!process.waitForStarted(int(deadline.remainingTime()))) {
-        diag(QStringLiteral("volume script: cannot run %1: %2")
-                 .arg(interpreter_, process.errorString()));
+        qCWarning(lcScript).noquote()
+            << QStringLiteral("cannot run %1: %2").arg(interpreter_, process.errorString());
         return {};
     }
 
@@ -71,9 +72,10 @@ ScriptVolumeControl::Outcome ScriptVolumeControl::run(const QString& script, boo
     if (!finished) {
         process.kill();
         process.waitForFinished(1000);
-        diag(QStringLiteral("volume script: %1 did not finish within %2 ms; stopped it")
-                 .arg(interpreter_)
-                 .arg(bound_.count()));
+        qCWarning(lcScript).noquote()
+            << QStringLiteral("%1 did not finish within %2 ms; stopped it")
+                   .arg(interpreter_)
+                   .arg(bound_.count());
     }
     if (capture)
         takeChunk();

@@ -1,6 +1,6 @@
 #include "BusActivationSource.h"
 
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 #include "platform/linux/SessionBus.h"
 #include "platform/linux/WindowNamer.h"
 
@@ -50,9 +50,10 @@ BusActivationSource::BusActivationSource(DesktopEntrySource& entries,
         return;
     if (!bus.registerObject(kPath, this, QDBusConnection::ExportScriptableSlots) ||
         !sessionbus::requestName(kService)) {
-        diag(QStringLiteral("activation: the bus name %1 is taken; the compositor cannot reach "
-                            "Vellora")
-                 .arg(kService));
+        qCWarning(lcActivation).noquote()
+            << QStringLiteral("the bus name %1 is taken; the compositor cannot reach "
+                              "Vellora")
+                   .arg(kService);
         return;
     }
     registered_ = true;
@@ -87,9 +88,10 @@ void BusActivationSource::WindowActivated(const QString& applicationId, const QS
                                           const QString& pid) {
     if (calledFromDBus() && message().service() != d->compositorOwner) {
         if (!std::exchange(d->strangerTold, true))
-            diag(QStringLiteral("activation: ignored window reports from %1, which is not the "
-                                "compositor")
-                     .arg(tidy(message().service())));
+            qCWarning(lcActivation).noquote()
+                << QStringLiteral("ignored window reports from %1, which is not the "
+                                  "compositor")
+                       .arg(tidy(message().service()));
         return;
     }
     if (!std::exchange(d->heard, true))

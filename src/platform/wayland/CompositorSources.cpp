@@ -1,6 +1,6 @@
 #include "CompositorSources.h"
 
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -104,13 +104,14 @@ void KWinActivationSource::loadScript() {
                                   "switched.")
                        .arg(why.isEmpty() ? QStringLiteral("it refused it") : why.left(120));
         if (!starting_) // at start-up the start-up lines say it
-            diag(QStringLiteral("activation: ") + problem_);
+            qCWarning(lcActivation).noquote() << QStringLiteral("") + problem_;
         return;
     }
     problem_.clear();
     running_ = true;
     if (std::exchange(restarted_, false))
-        diag(QStringLiteral("activation: KWin is back; following a KWin script again"));
+        qCInfo(lcActivation).noquote()
+            << QStringLiteral("KWin is back; following a KWin script again");
 }
 
 void KWinActivationSource::compositorStopped() {
@@ -118,8 +119,9 @@ void KWinActivationSource::compositorStopped() {
     const bool wasRunning = std::exchange(running_, false);
     restarted_ = true;
     if (wasRunning)
-        diag(QStringLiteral("activation: KWin left the session bus; volumes are not switched "
-                            "until it is back"));
+        qCWarning(lcActivation).noquote()
+            << QStringLiteral("KWin left the session bus; volumes are not switched "
+                              "until it is back");
 }
 
 GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObject* parent)
@@ -165,7 +167,7 @@ void GnomeActivationSource::heardFromCompositor() {
     if (problem_.isEmpty())
         return;
     problem_.clear();
-    diag(QStringLiteral("activation: following ") + description());
+    qCInfo(lcActivation).noquote() << QStringLiteral("following ") + description();
 }
 
 QString GnomeActivationSource::description() const {

@@ -1,6 +1,6 @@
 #include "SwayActivationSource.h"
 
-#include "core/Diagnostics.h"
+#include "core/Logging.h"
 #include "platform/Backoff.h"
 #include "platform/linux/WindowNamer.h"
 
@@ -148,7 +148,8 @@ void SwayActivationSource::lost() {
     if (d->retry.isActive())
         return; // told twice of one loss (aborting below tells again)
     if (!std::exchange(d->lossReported, true))
-        diag(QStringLiteral("activation: no answer on the compositor's IPC socket; retrying"));
+        qCWarning(lcActivation).noquote()
+            << QStringLiteral("no answer on the compositor's IPC socket; retrying");
     d->retry.start(d->backoff.next());
     d->socket.abort();
 }
@@ -160,8 +161,9 @@ void SwayActivationSource::readMessages() {
         std::memcpy(header, d->buffer.constData() + kMagicSize, sizeof header);
         if (!d->buffer.startsWith(QByteArray(kMagic, kMagicSize)) || header[0] > kLargestPayload) {
             if (!d->lossReported) // said once, not at every attempt on the same socket
-                diag(QStringLiteral("activation: the compositor's IPC socket speaks another "
-                                    "protocol; reconnecting"));
+                qCWarning(lcActivation).noquote()
+                    << QStringLiteral("the compositor's IPC socket speaks another "
+                                      "protocol; reconnecting");
             lost();
             return;
         }
@@ -178,7 +180,8 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
     const QString change = body.value(QLatin1String("change")).toString();
     if (type == kSubscribe) {
         if (!body.value(QLatin1String("success")).toBool()) {
-            diag(QStringLiteral("activation: the compositor refused to report window changes"));
+            qCWarning(lcActivation).noquote()
+                << QStringLiteral("the compositor refused to report window changes");
             return;
         }
         // The compositor is back once it answers in its own protocol, not as soon as something
@@ -186,7 +189,8 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
         // is tried again ever more slowly, and quietly.
         d->backoff.reset();
         if (std::exchange(d->lossReported, false))
-            diag(QStringLiteral("activation: connected to the compositor's IPC socket"));
+            qCInfo(lcActivation).noquote()
+                << QStringLiteral("connected to the compositor's IPC socket");
     } else if (type == kGetTree) {
         const QJsonObject focused = focusedNode(body);
         if (isWindow(focused))
