@@ -43,6 +43,14 @@ struct PulseVolumeControl::Impl {
     int reasked = 0;                       // in this spell; an output that appears starts it again
     static constexpr int kReaskLimit = 6;  // 0.2 s doubling: the last about 12.6 s into the spell
     static constexpr int kFreshViewAt = 3; // 1.4 s into it
+    // Such a stale view may also hold an output that is there, and then miss every later change
+    // of the default. So a while after a connection made at start or after an outage, a second
+    // one opens beside it and takes its place once the server answers on it (a stalled server
+    // keeps the old one); twice, the second time after the session manager has surely settled.
+    pa_time_event* renew = nullptr;
+    pa_context* fresh = nullptr;
+    int renewals = 0; // since the start or the last outage
+    static constexpr pa_usec_t kRenewAfterMs[] = {2000, 8000};
     Backoff backoff;
     bool ready = false;
     bool everReported = false;
@@ -77,12 +85,20 @@ struct PulseVolumeControl::Impl {
         if (reask)
             api->time_free(reask);
         reask = nullptr;
-        if (!context)
+        if (renew)
+            api->time_free(renew);
+        renew = nullptr;
+        forget(fresh);
+        forget(context);
+    }
+
+    static void forget(pa_context*& c) {
+        if (!c)
             return;
-        pa_context_set_state_callback(context, nullptr, nullptr);
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-        context = nullptr;
+        pa_context_set_state_callback(c, nullptr, nullptr);
+        pa_context_disconnect(c);
+        pa_context_unref(c);
+        c = nullptr;
     }
 
     void report(bool connected) {
@@ -96,6 +112,7 @@ struct PulseVolumeControl::Impl {
     void lost() {
         dropContext();
         reasked = 0;
+        renewals = 0;
         report(false);
         scheduleRetry();
         pa_threaded_mainloop_signal(loop, 0);
@@ -139,12 +156,53 @@ struct PulseVolumeControl::Impl {
         pa_threaded_mainloop_signal(d->loop, 0); // a request waiting on the old one gives up
     }
 
+    void renewLater() {
+        if (renew || renewals >= int(std::size(kRenewAfterMs)))
+            return;
+        const timeval when = after(kRenewAfterMs[renewals++] * PA_USEC_PER_MSEC);
+        renew = api->time_new(api, &when, &Impl::onRenew, this);
+    }
+
+    static void onRenew(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        api->time_free(e);
+        d->renew = nullptr;
+        if (!d->context || d->fresh)
+            return;
+        d->fresh = pa_context_new(api, "Vellora");
+        pa_context_set_state_callback(d->fresh, &Impl::onFreshState, d);
+        if (pa_context_connect(d->fresh, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            forget(d->fresh);
+    }
+
+    // What the old connection knew stays until the new one's answers replace it: a default that
+    // moved unseen is then announced, and the switch runs again.
+    static void onFreshState(pa_context* c, void* self) {
+        auto* d = static_cast<Impl*>(self);
+        const pa_context_state_t state = pa_context_get_state(c);
+        if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+            forget(d->fresh);
+            return;
+        }
+        if (state != PA_CONTEXT_READY)
+            return;
+        qCDebug(lcAudio, "a fresh connection takes the old one's place");
+        forget(d->context);
+        d->context = std::exchange(d->fresh, nullptr);
+        ++d->connections; // a request waiting on the old one gives up
+        pa_context_set_state_callback(d->context, &Impl::onState, d);
+        d->watch();
+        d->renewLater();
+        pa_threaded_mainloop_signal(d->loop, 0);
+    }
+
     static void onState(pa_context* c, void* self) {
         auto* d = static_cast<Impl*>(self);
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
             qCDebug(lcAudio, "connection %u ready", d->connections);
             d->backoff.reset();
+            d->renewLater();
             d->watch(); // the connection counts once the default sink is known
             break;
         case PA_CONTEXT_FAILED:
