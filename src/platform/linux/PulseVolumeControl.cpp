@@ -146,14 +146,10 @@ struct PulseVolumeControl::Impl {
         if (!d->context || !d->sinkName.isEmpty())
             return;
         qCDebug(lcAudio, "no default output yet; asking again (%d)", d->reasked);
-        if (d->reasked < kFreshViewAt) {
+        if (d->reasked < kFreshViewAt)
             d->refreshServer();
-            return;
-        }
-        // Quietly: the connection counts as it was until the new one says otherwise.
-        d->dropContext();
-        d->connect();
-        pa_threaded_mainloop_signal(d->loop, 0); // a request waiting on the old one gives up
+        else
+            d->openFresh();
     }
 
     void renewLater() {
@@ -167,12 +163,17 @@ struct PulseVolumeControl::Impl {
         auto* d = static_cast<Impl*>(self);
         api->time_free(e);
         d->renew = nullptr;
-        if (!d->context || d->fresh)
+        d->openFresh();
+    }
+
+    // Opens a connection beside the one in use, to take its place once the server answers.
+    void openFresh() {
+        if (!context || fresh)
             return;
-        d->fresh = pa_context_new(api, "Vellora");
-        pa_context_set_state_callback(d->fresh, &Impl::onFreshState, d);
-        if (pa_context_connect(d->fresh, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-            forget(d->fresh);
+        fresh = pa_context_new(api, "Vellora");
+        pa_context_set_state_callback(fresh, &Impl::onFreshState, this);
+        if (pa_context_connect(fresh, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            forget(fresh);
     }
 
     // What the old connection knew stays until the new one's answers replace it: a default that
