@@ -35,20 +35,34 @@ void systemLog(const QString& line) {
     std::fprintf(stderr, "%s\n", bytes.constData());
 }
 
+// The handler in place before the first capture (Qt's own, or the test runner's): messages a
+// capture does not keep go on to it, outside the lock.
+QtMessageHandler handlerBeforeCapture = nullptr;
+
 void captureMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    const std::lock_guard lock(lineLock);
-    const QString category = QString::fromLatin1(context.category ? context.category : "");
-    if (activeCapture && category.startsWith(QStringLiteral("vellora.")))
-        activeCapture->logged_ << category + QStringLiteral(": ") + message;
-    else if (activeCapture && activeCapture->previousHandler_)
-        activeCapture->previousHandler_(type, context, message);
+    QtMessageHandler next = nullptr;
+    {
+        const std::lock_guard lock(lineLock);
+        const QString category = QString::fromLatin1(context.category ? context.category : "");
+        // Debug detail, which anyone may turn on, is no part of what tests read.
+        if (activeCapture && type != QtDebugMsg && category.startsWith(QStringLiteral("vellora.")))
+            activeCapture->logged_ << category + QStringLiteral(": ") + message;
+        else
+            next = handlerBeforeCapture;
+    }
+    if (next)
+        next(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
 }
 
 // Worker threads may be writing a line as a capture begins or ends.
 DiagnosticCapture::DiagnosticCapture() {
     const std::lock_guard lock(lineLock);
     activeCapture = this;
-    previousHandler_ = qInstallMessageHandler(captureMessage);
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    if (previous != captureMessage)
+        handlerBeforeCapture = previous;
 }
 
 QStringList DiagnosticCapture::loggedSoFar() const {
@@ -65,7 +79,7 @@ DiagnosticCapture::~DiagnosticCapture() {
     const std::lock_guard lock(lineLock);
     if (activeCapture == this)
         activeCapture = nullptr;
-    qInstallMessageHandler(previousHandler_);
+    qInstallMessageHandler(handlerBeforeCapture);
 }
 
 } // namespace vellora

@@ -26,12 +26,11 @@ public:
     QStringList logLines; // system-log lines, in order
     // The standard-output lines so far, while other threads may still be writing them.
     QStringList linesSoFar() const;
-    // The logging categories' messages so far, as "vellora.audio: message".
+    // The logging categories' warnings and information so far, as "vellora.audio: message".
     QStringList loggedSoFar() const;
 
 private:
     QStringList logged_;
-    void (*previousHandler_)(QtMsgType, const QMessageLogContext&, const QString&) = nullptr;
     friend void captureMessage(QtMsgType, const QMessageLogContext&, const QString&);
 };
 

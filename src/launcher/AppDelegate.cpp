@@ -20,7 +20,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (!alreadyRunning) {
         systemLog(QStringLiteral("notRunning"));
         const QString executable = mainExecutablePath(deps_.ownBundlePath);
-        if (executable.isEmpty()) // said on standard output: the system log holds three lines
+        if (executable.isEmpty()) // said in the log, beside the three system-log lines
             qCWarning(lcShell).noquote()
                 << QStringLiteral("no launch: bundle path %1 lies too close to the root")
                        .arg(deps_.ownBundlePath);

@@ -182,9 +182,7 @@ void QuotesViewController::scanCatalogue() {
     if (auto catalogue = vellora::scanCatalogue(services_.entries))
         list_->model().setCatalogue(std::move(*catalogue));
     else
-        qCWarning(lcList).noquote()
-            << QStringLiteral("the applications could not be listed; keeping the "
-                              "previous list");
+        qCWarning(lcList, "the applications could not be listed; keeping the previous list");
     performX();
 }
 

@@ -148,9 +148,9 @@ int main(int argc, char** argv) {
         platform.volume.reset();
     });
     if (!activationsEnded || !audioEnded) {
-        qCWarning(vellora::lcShell).noquote()
-            << QStringLiteral("quit: a desktop service did not answer in time; leaving without "
-                              "tidying up");
+        qCWarning(vellora::lcShell,
+                  "quit: a desktop service did not answer in time; leaving without "
+                  "tidying up");
         std::fflush(nullptr);
         std::_Exit(status);
     }

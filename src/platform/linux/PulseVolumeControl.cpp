@@ -46,9 +46,14 @@ struct PulseVolumeControl::Impl {
     // Such a stale view may also hold an output that is there, and then miss every later change
     // of the default. So a while after a connection made at start or after an outage, a second
     // one opens beside it and takes its place once the server answers on it (a stalled server
-    // keeps the old one); twice, the second time after the session manager has surely settled.
+    // keeps the old one): twice, the second time after the session manager has surely settled.
+    // Only what happens starts it: a read or a set once it is due, or a change of outputs
+    // announced before then, which sets a timer for when it is due. An idle program sleeps on.
     pa_time_event* renew = nullptr;
     pa_context* fresh = nullptr;
+    bool freshReady = false; // and waiting for no request on the old one to be in flight
+    int waiting = 0;         // requests in flight
+    pa_usec_t connectedAt = 0;
     int renewals = 0; // since the start or the last outage
     static constexpr pa_usec_t kRenewAfterMs[] = {2000, 8000};
     Backoff backoff;
@@ -92,7 +97,9 @@ struct PulseVolumeControl::Impl {
         forget(context);
     }
 
-    static void forget(pa_context*& c) {
+    void forget(pa_context*& c) {
+        if (c == fresh)
+            freshReady = false;
         if (!c)
             return;
         pa_context_set_state_callback(c, nullptr, nullptr);
@@ -152,14 +159,20 @@ struct PulseVolumeControl::Impl {
             d->openFresh();
     }
 
-    void renewLater() {
-        if (renew || renewals >= int(std::size(kRenewAfterMs)))
+    // Renews the connection if a renewal is due; with untilDue, also one that is due later.
+    void renewIfDue(bool untilDue = false) {
+        if (renewals >= int(std::size(kRenewAfterMs)) || renew)
             return;
-        const timeval when = after(kRenewAfterMs[renewals++] * PA_USEC_PER_MSEC);
-        renew = api->time_new(api, &when, &Impl::onRenew, this);
+        const pa_usec_t due = connectedAt + kRenewAfterMs[renewals] * PA_USEC_PER_MSEC;
+        if (pa_rtclock_now() >= due) {
+            openFresh();
+        } else if (untilDue) {
+            const timeval when = after(due - pa_rtclock_now());
+            renew = api->time_new(api, &when, &Impl::onRenewDue, this);
+        }
     }
 
-    static void onRenew(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
+    static void onRenewDue(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self) {
         auto* d = static_cast<Impl*>(self);
         api->time_free(e);
         d->renew = nullptr;
@@ -176,25 +189,32 @@ struct PulseVolumeControl::Impl {
             forget(fresh);
     }
 
-    // What the old connection knew stays until the new one's answers replace it: a default that
-    // moved unseen is then announced, and the switch runs again.
     static void onFreshState(pa_context* c, void* self) {
         auto* d = static_cast<Impl*>(self);
         const pa_context_state_t state = pa_context_get_state(c);
-        if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
-            forget(d->fresh);
-            return;
-        }
-        if (state != PA_CONTEXT_READY)
+        if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED)
+            d->forget(d->fresh); // the next read or set may try again
+        else if (state == PA_CONTEXT_READY)
+            d->freshReady = true;
+        d->takeFreshWhenIdle();
+    }
+
+    // The fresh connection takes the old one's place once no request waits on the old one (an
+    // answer on its way would be lost). What the old one knew stays until the new one's answers
+    // replace it: a default that moved unseen is then announced, and the switch runs again, as
+    // it does for a request the old one left unanswered (a stalled server may still carry it out).
+    void takeFreshWhenIdle() {
+        if (!freshReady || waiting > 0)
             return;
         qCDebug(lcAudio, "a fresh connection takes the old one's place");
-        forget(d->context);
-        d->context = std::exchange(d->fresh, nullptr);
-        ++d->connections; // a request waiting on the old one gives up
-        pa_context_set_state_callback(d->context, &Impl::onState, d);
-        d->watch();
-        d->renewLater();
-        pa_threaded_mainloop_signal(d->loop, 0);
+        ++renewals;
+        forget(context);
+        context = std::exchange(fresh, nullptr);
+        freshReady = false;
+        ++connections;
+        outputMoved = outputMoved || std::exchange(stalled, false);
+        pa_context_set_state_callback(context, &Impl::onState, this);
+        watch();
     }
 
     static void onState(pa_context* c, void* self) {
@@ -203,7 +223,7 @@ struct PulseVolumeControl::Impl {
         case PA_CONTEXT_READY:
             qCDebug(lcAudio, "connection %u ready", d->connections);
             d->backoff.reset();
-            d->renewLater();
+            d->connectedAt = pa_rtclock_now();
             d->watch(); // the connection counts once the default sink is known
             break;
         case PA_CONTEXT_FAILED:
@@ -302,15 +322,18 @@ struct PulseVolumeControl::Impl {
     static void onEvent(pa_context*, pa_subscription_event_type_t t, uint32_t index, void* self) {
         auto* d = static_cast<Impl*>(self);
         const auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+        const auto type = t & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+        if (facility == PA_SUBSCRIPTION_EVENT_SERVER || type != PA_SUBSCRIPTION_EVENT_CHANGE)
+            d->renewIfDue(true); // outputs come, go or change places
         if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
             d->refreshServer(); // the default sink may have changed
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && !d->sinkVolume) {
             // Perhaps the default output, arriving or named before it was there.
-            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
+            if (type == PA_SUBSCRIPTION_EVENT_NEW)
                 d->reasked = 0;
             d->refreshServer();
         } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && index == d->sinkIndex) {
-            if ((t & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) {
+            if (type == PA_SUBSCRIPTION_EVENT_REMOVE) {
                 d->sinkVolume.reset(); // gone: a read asks until the new default is known
                 d->refreshServer();
             } else {
@@ -349,12 +372,15 @@ struct PulseVolumeControl::Impl {
         if (!op)
             return false;
         const unsigned asked = connections; // a new connection drops what the old one was asked
+        ++waiting;
         waitUntil([&] { return done || !ready || connections != asked; });
+        --waiting;
         if (!done) {
             pa_operation_cancel(op);
             stalled = stalled || (ready && connections == asked);
         }
         pa_operation_unref(op);
+        takeFreshWhenIdle();
         return done;
     }
 
@@ -441,6 +467,7 @@ bool PulseVolumeControl::isConnected() const {
 // is named, and the user's own volume lost. The switch runs again when it is named.
 std::optional<QString> PulseVolumeControl::readOutputVolume() {
     pa_threaded_mainloop_lock(d->loop);
+    d->renewIfDue();
     const auto volume =
         d->sinkName.isEmpty() ? std::nullopt : d->sinkVolumeOf(d->sinkName.toUtf8());
     pa_threaded_mainloop_unlock(d->loop);
@@ -459,6 +486,7 @@ bool PulseVolumeControl::setOutputVolume(int percent, const QString& output) {
         pa_volume_t((quint64(std::clamp(percent, 0, kMaxPercent)) * PA_VOLUME_NORM + 50) / 100);
     bool set = false;
     pa_threaded_mainloop_lock(d->loop);
+    d->renewIfDue();
     const QByteArray name = (output.isEmpty() ? d->sinkName : output).toUtf8();
     if (auto volume = name.isEmpty() ? std::nullopt : d->sinkVolumeOf(name)) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
@@ -506,12 +534,12 @@ void PulseVolumeControl::onConnectionChanged(bool connected) {
     lost_ = !connected;
     if (!connected && !outageReported_) {
         outageReported_ = true;
-        qCWarning(lcAudio).noquote()
-            << QStringLiteral("no connection to the audio server; the volume cannot be "
-                              "read or set until it is back");
+        qCWarning(
+            lcAudio,
+            "no connection to the audio server; the volume cannot be read or set until it is back");
     } else if (connected && outageReported_) {
         outageReported_ = false;
-        qCInfo(lcAudio).noquote() << QStringLiteral("connected to the audio server again");
+        qCInfo(lcAudio, "connected to the audio server again");
     }
     Q_EMIT connectionChanged(connected);
 }

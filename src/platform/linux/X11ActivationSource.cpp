@@ -61,7 +61,7 @@ void X11ActivationSource::connectToServer() {
     d->backoff.reset();
     if (d->lossReported) {
         d->lossReported = false;
-        qCInfo(lcActivation).noquote() << QStringLiteral("connected to the X server again");
+        qCInfo(lcActivation, "connected to the X server again");
     }
     d->x->watchRoot();
     d->notifier = std::make_unique<QSocketNotifier>(d->x->fd(), QSocketNotifier::Read, this);
@@ -75,7 +75,7 @@ void X11ActivationSource::serverLost() {
     d->x.reset();
     if (!d->lossReported) {
         d->lossReported = true;
-        qCWarning(lcActivation).noquote() << QStringLiteral("lost the X server; retrying");
+        qCWarning(lcActivation, "lost the X server; retrying");
     }
     d->retry.start(d->backoff.next());
 }

@@ -113,8 +113,7 @@ private:
     void serverLost() {
         close();
         if (!std::exchange(lossReported_, true))
-            qCWarning(lcInput).noquote()
-                << QStringLiteral("mouse monitor: lost the X server; retrying");
+            qCWarning(lcInput, "mouse monitor: lost the X server; retrying");
         Q_EMIT connectionChanged(false);
         retry_.start(backoff_.next());
     }
@@ -126,8 +125,7 @@ private:
         }
         backoff_.reset();
         if (std::exchange(lossReported_, false))
-            qCInfo(lcInput).noquote()
-                << QStringLiteral("mouse monitor: connected to the X server again");
+            qCInfo(lcInput, "mouse monitor: connected to the X server again");
         if (!conn_)
             return; // the server came back without XInput2: the stand-in stays
         watchConnection();

@@ -104,14 +104,13 @@ void KWinActivationSource::loadScript() {
                                   "switched.")
                        .arg(why.isEmpty() ? QStringLiteral("it refused it") : why.left(120));
         if (!starting_) // at start-up the start-up lines say it
-            qCWarning(lcActivation).noquote() << QStringLiteral("") + problem_;
+            qCWarning(lcActivation).noquote() << problem_;
         return;
     }
     problem_.clear();
     running_ = true;
     if (std::exchange(restarted_, false))
-        qCInfo(lcActivation).noquote()
-            << QStringLiteral("KWin is back; following a KWin script again");
+        qCInfo(lcActivation, "KWin is back; following a KWin script again");
 }
 
 void KWinActivationSource::compositorStopped() {
@@ -119,9 +118,8 @@ void KWinActivationSource::compositorStopped() {
     const bool wasRunning = std::exchange(running_, false);
     restarted_ = true;
     if (wasRunning)
-        qCWarning(lcActivation).noquote()
-            << QStringLiteral("KWin left the session bus; volumes are not switched "
-                              "until it is back");
+        qCWarning(lcActivation,
+                  "KWin left the session bus; volumes are not switched until it is back");
 }
 
 GnomeActivationSource::GnomeActivationSource(DesktopEntrySource& entries, QObject* parent)

@@ -148,8 +148,7 @@ void SwayActivationSource::lost() {
     if (d->retry.isActive())
         return; // told twice of one loss (aborting below tells again)
     if (!std::exchange(d->lossReported, true))
-        qCWarning(lcActivation).noquote()
-            << QStringLiteral("no answer on the compositor's IPC socket; retrying");
+        qCWarning(lcActivation, "no answer on the compositor's IPC socket; retrying");
     d->retry.start(d->backoff.next());
     d->socket.abort();
 }
@@ -161,9 +160,8 @@ void SwayActivationSource::readMessages() {
         std::memcpy(header, d->buffer.constData() + kMagicSize, sizeof header);
         if (!d->buffer.startsWith(QByteArray(kMagic, kMagicSize)) || header[0] > kLargestPayload) {
             if (!d->lossReported) // said once, not at every attempt on the same socket
-                qCWarning(lcActivation).noquote()
-                    << QStringLiteral("the compositor's IPC socket speaks another "
-                                      "protocol; reconnecting");
+                qCWarning(lcActivation,
+                          "the compositor's IPC socket speaks another protocol; reconnecting");
             lost();
             return;
         }
@@ -180,8 +178,7 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
     const QString change = body.value(QLatin1String("change")).toString();
     if (type == kSubscribe) {
         if (!body.value(QLatin1String("success")).toBool()) {
-            qCWarning(lcActivation).noquote()
-                << QStringLiteral("the compositor refused to report window changes");
+            qCWarning(lcActivation, "the compositor refused to report window changes");
             return;
         }
         // The compositor is back once it answers in its own protocol, not as soon as something
@@ -189,8 +186,7 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
         // is tried again ever more slowly, and quietly.
         d->backoff.reset();
         if (std::exchange(d->lossReported, false))
-            qCInfo(lcActivation).noquote()
-                << QStringLiteral("connected to the compositor's IPC socket");
+            qCInfo(lcActivation, "connected to the compositor's IPC socket");
     } else if (type == kGetTree) {
         const QJsonObject focused = focusedNode(body);
         if (isWindow(focused))
