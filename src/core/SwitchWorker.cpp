@@ -71,7 +71,7 @@ void SwitchWorker::putCapturedVolumeBack() {
     else
         qCWarning(lcAudio,
                   "quit: the volume from before, %s %%, could not be put back%s: the audio "
-                  "server did not take it",
+                  "server did not confirm it in time",
                   volume.constData(), on.constData());
 }
 
