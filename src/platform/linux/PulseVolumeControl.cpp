@@ -35,6 +35,7 @@ struct PulseVolumeControl::Impl {
     pa_context* context = nullptr;
     pa_time_event* retry = nullptr;
     unsigned connections = 0; // made so far
+    unsigned settledOn = 0;   // the connection whose view of the default output is complete
     // After a spell without a default output, PipeWire's server may go on telling a connection
     // that there is none although its session manager named one (a connection made as the server
     // started keeps a stale view). While there is none, the server is asked again a few times,
@@ -159,6 +160,14 @@ struct PulseVolumeControl::Impl {
             d->openFresh();
     }
 
+    // A read or a set while a renewal is under way waits, within the bound of one call, for the
+    // fresh connection's view: acting on the stale one would put a level on an output that is
+    // no longer the default, and the session manager may remember it there.
+    void awaitFreshView() {
+        if (fresh)
+            waitUntil([this] { return !fresh && settledOn == connections; });
+    }
+
     // Renews the connection if a renewal is due; with untilDue, also one that is due later.
     void renewIfDue(bool untilDue = false) {
         if (renewals >= int(std::size(kRenewAfterMs)) || renew)
@@ -197,6 +206,7 @@ struct PulseVolumeControl::Impl {
         else if (state == PA_CONTEXT_READY)
             d->freshReady = true;
         d->takeFreshWhenIdle();
+        pa_threaded_mainloop_signal(d->loop, 0); // a read or set may wait for it
     }
 
     // The fresh connection takes the old one's place once no request waits on the old one (an
@@ -266,6 +276,7 @@ struct PulseVolumeControl::Impl {
     // The connection counts only once the default sink is known: a capture made as it comes
     // back (the switch replays then) must know which output its volume belongs to.
     void settled() {
+        settledOn = connections;
         report(true);
         pa_threaded_mainloop_signal(loop, 0);
     }
@@ -468,6 +479,7 @@ bool PulseVolumeControl::isConnected() const {
 std::optional<QString> PulseVolumeControl::readOutputVolume() {
     pa_threaded_mainloop_lock(d->loop);
     d->renewIfDue();
+    d->awaitFreshView();
     const auto volume =
         d->sinkName.isEmpty() ? std::nullopt : d->sinkVolumeOf(d->sinkName.toUtf8());
     pa_threaded_mainloop_unlock(d->loop);
@@ -487,6 +499,7 @@ bool PulseVolumeControl::setOutputVolume(int percent, const QString& output) {
     bool set = false;
     pa_threaded_mainloop_lock(d->loop);
     d->renewIfDue();
+    d->awaitFreshView();
     const QByteArray name = (output.isEmpty() ? d->sinkName : output).toUtf8();
     if (auto volume = name.isEmpty() ? std::nullopt : d->sinkVolumeOf(name)) {
         // Scaling keeps the ratio between channels; a silent sink is set evenly.
