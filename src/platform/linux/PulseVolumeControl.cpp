@@ -52,8 +52,7 @@ struct PulseVolumeControl::Impl {
     // announced before then, which sets a timer for when it is due. An idle program sleeps on.
     pa_time_event* renew = nullptr;
     pa_context* fresh = nullptr;
-    bool freshReady = false; // and waiting for no request on the old one to be in flight
-    int waiting = 0;         // requests in flight
+    int waiting = 0; // requests in flight
     pa_usec_t connectedAt = 0;
     int renewals = 0; // since the start or the last outage
     static constexpr pa_usec_t kRenewAfterMs[] = {2000, 8000};
@@ -99,8 +98,6 @@ struct PulseVolumeControl::Impl {
     }
 
     void forget(pa_context*& c) {
-        if (c == fresh)
-            freshReady = false;
         if (!c)
             return;
         pa_context_set_state_callback(c, nullptr, nullptr);
@@ -203,8 +200,6 @@ struct PulseVolumeControl::Impl {
         const pa_context_state_t state = pa_context_get_state(c);
         if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED)
             d->forget(d->fresh); // the next read or set may try again
-        else if (state == PA_CONTEXT_READY)
-            d->freshReady = true;
         d->takeFreshWhenIdle();
         pa_threaded_mainloop_signal(d->loop, 0); // a read or set may wait for it
     }
@@ -214,13 +209,12 @@ struct PulseVolumeControl::Impl {
     // replace it: a default that moved unseen is then announced, and the switch runs again, as
     // it does for a request the old one left unanswered (a stalled server may still carry it out).
     void takeFreshWhenIdle() {
-        if (!freshReady || waiting > 0)
+        if (!fresh || pa_context_get_state(fresh) != PA_CONTEXT_READY || waiting > 0)
             return;
         qCDebug(lcAudio, "a fresh connection takes the old one's place");
         ++renewals;
         forget(context);
         context = std::exchange(fresh, nullptr);
-        freshReady = false;
         ++connections;
         outputMoved = outputMoved || std::exchange(stalled, false);
         pa_context_set_state_callback(context, &Impl::onState, this);
