@@ -12,12 +12,11 @@ SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
                            MusicPlayerSource* players, QObject* parent)
     : QObject(parent), volume_(volume), table_(defaults), players_(defaults, players),
       switch_(table_, volume, players_) {
-    volume.setEvents({[this] { rerun(); }, [this] { rerun(); }});
+    connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
+    connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
 }
 
-SwitchWorker::~SwitchWorker() {
-    volume_.setEvents({}); // the control may outlive the switch
-}
+SwitchWorker::~SwitchWorker() = default;
 
 void SwitchWorker::post(const std::optional<RunningApplication>& application) {
     {
@@ -53,19 +52,20 @@ void SwitchWorker::drain() {
 }
 
 void SwitchWorker::putCapturedVolumeBack() {
-    volume_.setEvents({});
+    disconnect(&volume_, nullptr, this, nullptr);
     {
         const std::lock_guard lock(mutex_);
         closed_ = true;
     }
-    const auto done = switch_.putCapturedVolumeBack();
-    if (!done)
+    const auto applied = switch_.putCapturedVolumeBack();
+    if (!applied || *applied == VolumeSwitch::Applied::Refused) // a refusal is said as it happens
         return;
     const QString output = switch_.capturedOutput().isEmpty()
                                ? QString()
                                : QStringLiteral(" on ") + switch_.capturedOutput();
-    const QByteArray volume = switch_.volume().toUtf8(), on = output.toUtf8();
-    if (*done)
+    const QByteArray volume = switch_.capturedVolume().text.trimmed().toUtf8(),
+                     on = output.toUtf8();
+    if (*applied == VolumeSwitch::Applied::Set)
         qCInfo(lcAudio, "quit: the volume from before, %s %%, put back%s", volume.constData(),
                on.constData());
     else

@@ -3,7 +3,6 @@
 #include "AppVolumeTable.h"
 #include "Logging.h"
 #include "MusicPlayerCheck.h"
-#include "platform/VolumeControl.h"
 
 #include <algorithm>
 
@@ -28,13 +27,13 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
     // volume belongs to the output it was read from.
     bool captured = false;
     for (int attempt = 0; !levelInForce_ && !captured && attempt < 2; ++attempt) {
-        const QString output = control_.currentOutput();
-        auto text = control_.readOutputVolume();
-        if (!text)
+        const OutputId output = control_.currentOutput();
+        auto reading = control_.readOutputVolume();
+        if (!reading)
             break;
         if (control_.currentOutput() != output)
             continue; // the output moved while it was read: read the new one
-        volume_ = std::move(*text);
+        volume_ = std::move(*reading);
         volumeOutput_ = output;
         captured = true;
         const auto owed = std::find_if(owed_.cbegin(), owed_.cend(),
@@ -63,8 +62,9 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
             // the volume before it just captured, it counts, so the restore is not lost. The level
             // goes to the output whose volume is kept, even if another became the current one
             // meanwhile (that one is captured first when the switch runs again for it).
-            const QString output = captured || levelInForce_ ? volumeOutput_ : QString();
-            if (applyLevel(AppVolumeTable::entryLevel(entry), 100, output) != Applied::Failed ||
+            const OutputId output = captured || levelInForce_ ? volumeOutput_ : kCurrentOutput;
+            const QString level = AppVolumeTable::entryLevel(entry);
+            if (applyLevel(parseLevel(level, 100), level, 100, output) != Applied::Failed ||
                 captured)
                 levelInForce_ = true;
             return;
@@ -75,8 +75,7 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
         // The captured volume is the server's own value: it goes back as it was, above 100 %
         // too where the output was boosted, within what the control accepts. When the server
         // cannot take it now, the level stays in force and the next activation tries again.
-        levelInForce_ =
-            applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
+        levelInForce_ = putBack(volume_, volumeOutput_) == Applied::Failed;
     }
 }
 
@@ -84,13 +83,13 @@ void VolumeSwitch::leaveMovedOutput() {
     // Looked at by every switch, not only when the move is announced: a switch may run between
     // the move and its announcement, and must not set a level on the new output before its own
     // volume is captured. An unknown output (the server away) is no move.
-    const QString now = control_.currentOutput();
+    const OutputId now = control_.currentOutput();
     if (!levelInForce_ || now.isEmpty() || now == volumeOutput_)
         return;
     // Whether or not the output left behind is still there to take it, the new one starts
     // free: its own volume is captured before a level is applied to it. One that is not there
     // is owed its volume for when it comes back.
-    if (applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed) {
+    if (putBack(volume_, volumeOutput_) == Applied::Failed) {
         owed_.removeIf([&](const auto& entry) { return entry.first == volumeOutput_; });
         owed_.append({volumeOutput_, volume_});
         if (owed_.size() > kOwedKept)
@@ -104,11 +103,12 @@ void VolumeSwitch::replay() {
         switchFor(std::optional(frontApplication_)); // a copy: it is assigned anew
 }
 
-std::optional<bool> VolumeSwitch::putCapturedVolumeBack() {
+std::optional<VolumeSwitch::Applied> VolumeSwitch::putCapturedVolumeBack() {
     if (!levelInForce_)
         return std::nullopt;
-    levelInForce_ = applyLevel(volume_, control_.maxPercent(), volumeOutput_) == Applied::Failed;
-    return !levelInForce_;
+    const Applied applied = putBack(volume_, volumeOutput_);
+    levelInForce_ = applied == Applied::Failed;
+    return applied;
 }
 
 bool VolumeSwitch::matches(const QString& entry) const {
@@ -120,9 +120,9 @@ bool VolumeSwitch::matches(const QString& entry) const {
                                     *frontApplication_->localizedName);
 }
 
-VolumeSwitch::Applied VolumeSwitch::applyLevel(const QString& level, int max,
-                                               const QString& output) {
-    if (const auto percent = parseLevel(level, max))
+VolumeSwitch::Applied VolumeSwitch::applyLevel(std::optional<int> percent, const QString& level,
+                                               int max, const OutputId& output) {
+    if (percent && *percent >= 0 && *percent <= max)
         return control_.setOutputVolume(*percent, output) ? Applied::Set : Applied::Failed;
     QString shown = level;
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/RunningApplication.h"
+#include "platform/VolumeControl.h"
 
 #include <QList>
 #include <QString>
@@ -11,7 +12,6 @@ namespace vellora {
 
 class AppVolumeTable;
 class MusicPlayerCheck;
-class VolumeControl;
 
 // Sets the master volume to the level stored for the application that became active, and puts
 // back the volume captured before the first per-application change when an application without
@@ -27,14 +27,18 @@ public:
     // it first gives an output left behind the volume captured from it.
     void replay();
 
+    // How a level or a captured volume fared: set; refused (and said) as no whole number from 0
+    // to what the output takes; or failed because the audio server did not take it.
+    enum class Applied { Set, Refused, Failed };
+
     // At quit: a level in force gives way to the volume captured before it, on the output it was
-    // captured from, so the user's own volume outlives the program. True once the server took
-    // it, false when it did not; nothing when no level is in force.
-    std::optional<bool> putCapturedVolumeBack();
-    const QString& capturedOutput() const { return volumeOutput_; }
+    // captured from, so the user's own volume outlives the program. Nothing when no level is in
+    // force.
+    std::optional<Applied> putCapturedVolumeBack();
+    const OutputId& capturedOutput() const { return volumeOutput_; }
 
     const std::optional<RunningApplication>& frontApplication() const { return frontApplication_; }
-    const QString& volume() const { return volume_; }
+    const VolumeReading& capturedVolume() const { return volume_; }
     bool levelInForce() const { return levelInForce_; }
     bool suspendedForPlayer() const { return suspendedForPlayer_; }
 
@@ -43,24 +47,25 @@ private:
     // captured from it and go free.
     void leaveMovedOutput();
     bool matches(const QString& entry) const;
-    // Applies a level text only when it names a whole number from 0 to max: set, refused (and
-    // said), or failed because the audio server did not take it.
-    enum class Applied { Set, Refused, Failed };
-    // The output: the one to set (empty: the current one).
-    Applied applyLevel(const QString& level, int max, const QString& output = {});
+    // Sets a percent from 0 to max on an output; shown names it in the refusal of any other.
+    Applied applyLevel(std::optional<int> percent, const QString& shown, int max,
+                       const OutputId& output);
+    Applied putBack(const VolumeReading& volume, const OutputId& output) {
+        return applyLevel(volume.percent, volume.text, control_.maxPercent(), output);
+    }
 
     AppVolumeTable& table_;
     VolumeControl& control_;
     MusicPlayerCheck& players_;
 
     std::optional<RunningApplication> frontApplication_;
-    bool activated_ = false; // whether any activation came yet
-    QString volume_ = QStringLiteral("10");
-    QString volumeOutput_; // the output volume_ was captured from
+    bool activated_ = false;                         // whether any activation came yet
+    VolumeReading volume_{10, QStringLiteral("10")}; // until the first capture
+    OutputId volumeOutput_;                          // the output volume_ was captured from
     // Outputs left while a level was in force on them, gone before their volume could go back (a
     // server restarting shows a stand-in output first, and drops it again): what one shows when
     // it is back is that level, and the volume owed is the one from before. The latest few.
-    QList<std::pair<QString, QString>> owed_; // output, volume
+    QList<std::pair<OutputId, VolumeReading>> owed_;
     static constexpr qsizetype kOwedKept = 4;
     bool levelInForce_ = false;
     bool suspendedForPlayer_ = false;

@@ -1,35 +1,49 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace vellora {
 
-// The system's master output volume.
-class VolumeControl {
+// An output as the audio server names it; empty stands for the current output.
+using OutputId = QString;
+inline const OutputId kCurrentOutput;
+
+// What one read of the master volume gave: a whole percent, or a reading that names none (an
+// output without a volume control, a script that printed something else). Putting back a reading
+// without a percent sets nothing.
+struct VolumeReading {
+    std::optional<int> percent;
+    QString text; // as read, for messages
+    bool operator==(const VolumeReading&) const = default;
+};
+
+// The system's master output volume. Lives on one thread; its calls and signals stay there.
+class VolumeControl : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~VolumeControl() = default;
-    // Reads the volume; the text captured, or nothing when no usable text arrived. Blocks, bounded.
-    virtual std::optional<QString> readOutputVolume() = 0;
-    // Sets the volume to a whole percent from 0 to maxPercent(); false when it could not be set
-    // (no audio server, no answer in time). Blocks, bounded.
-    virtual bool setOutputVolume(int percent) = 0;
+    using QObject::QObject;
+
+    // Reads the current output's volume; nothing when no usable reading arrived. Blocks, bounded.
+    virtual std::optional<VolumeReading> readOutputVolume() = 0;
+    // Sets the volume of an output, which need not be the current one any more, to a whole
+    // percent from 0 to maxPercent(); false when the output is gone or the server did not take
+    // it in time. Blocks, bounded.
+    virtual bool setOutputVolume(int percent, const OutputId& output) = 0;
     // The largest percent setOutputVolume accepts (100, or more where the output can be boosted).
     virtual int maxPercent() const = 0;
-    // The output the volume is read from and set on now (the default sink); empty when this
-    // control knows of a single output only.
-    virtual QString currentOutput() = 0;
-    // Sets the volume of the named output, which need not be the current one any more (empty:
-    // the current one); false when it is gone or did not take it. Blocks, bounded.
-    virtual bool setOutputVolume(int percent, const QString& output) = 0;
+    // The output the volume is read from and set on now; empty when this control knows of a
+    // single output only, or of none yet.
+    virtual OutputId currentOutput() = 0;
 
-    // What the control notices by itself, reported on the thread the control lives on.
-    struct Events {
-        std::function<void()> outputChanged; // another output became the current one
-        std::function<void()> reconnected;   // the audio server answers again after a loss
-    };
-    virtual void setEvents(Events events) = 0;
+Q_SIGNALS:
+    // Another output became the current one.
+    void currentOutputChanged();
+    // What was asked may not be what the server holds: it answers again after a loss, or a
+    // request it left unanswered may have been carried out late.
+    void resyncNeeded();
 };
 
 } // namespace vellora

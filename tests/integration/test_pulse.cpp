@@ -8,6 +8,12 @@
 
 using namespace vellora;
 
+// The volume read, in percent; -1 for no reading.
+static int readPercent(VolumeControl& control) {
+    const auto reading = control.readOutputVolume();
+    return reading ? reading->percent.value_or(-2) : -1;
+}
+
 class TestPulse : public QObject {
     Q_OBJECT
 
@@ -32,9 +38,9 @@ private Q_SLOTS:
         QVERIFY(desktop::run("pactl",
                              QStringList{"set-sink-volume", "@DEFAULT_SINK@"} + before.split(' ')));
         PulseVolumeControl control;
-        QCOMPARE(control.readOutputVolume().value_or("none"), QString::number(read));
+        QCOMPARE(readPercent(control), read);
         QVERIFY(control.maxPercent() >= read); // whatever was read can be put back
-        control.setOutputVolume(*std::ranges::max_element(after));
+        control.setOutputVolume(*std::ranges::max_element(after), kCurrentOutput);
         QCOMPARE(desktop::sinkPercents(), after);
     }
 
@@ -51,12 +57,12 @@ private Q_SLOTS:
         for (int outage = 1; outage <= 3; ++outage) {
             QVERIFY(outage == 1 || desktop::session("pulse-stop"));
             QTRY_VERIFY_WITH_TIMEOUT(!control.isConnected(), 5000);
-            QCOMPARE(control.readOutputVolume().value_or("none"), "none");
-            control.setOutputVolume(70);
+            QCOMPARE(readPercent(control), -1);
+            control.setOutputVolume(70, kCurrentOutput);
             QVERIFY(desktop::session("pulse-start"));
             QTRY_VERIFY_WITH_TIMEOUT(control.isConnected(), 15000);
-            control.setOutputVolume(20 + outage);
-            QCOMPARE(control.readOutputVolume().value_or("none"), QString::number(20 + outage));
+            control.setOutputVolume(20 + outage, kCurrentOutput);
+            QCOMPARE(readPercent(control), 20 + outage);
             QTRY_COMPARE(changes.size(), 2 * outage);
         }
         QCOMPARE(out.loggedSoFar().size(), 6);
@@ -68,16 +74,15 @@ private Q_SLOTS:
         const pid_t server = pidFile.readAll().trimmed().toInt();
         QVERIFY(server > 0 && ::kill(server, SIGSTOP) == 0);
         auto resume = qScopeGuard([server] { ::kill(server, SIGCONT); });
-        QCOMPARE(control.readOutputVolume().value_or("none"), "23"); // known, not asked for
-        QVERIFY(!control.setOutputVolume(30));
-        int returns = 0;
+        QCOMPARE(readPercent(control), 23); // known, not asked for
+        QVERIFY(!control.setOutputVolume(30, kCurrentOutput));
         PulseVolumeControl late;
-        late.setEvents({{}, [&] { ++returns; }});
+        QSignalSpy returns(&late, &VolumeControl::resyncNeeded);
         QVERIFY(!late.isConnected());
         ::kill(server, SIGCONT);
-        QTRY_COMPARE(returns, 1);
-        QVERIFY(control.setOutputVolume(45));
-        QCOMPARE(control.readOutputVolume().value_or("none"), "45");
+        QTRY_COMPARE(returns.size(), 1);
+        QVERIFY(control.setOutputVolume(45, kCurrentOutput));
+        QCOMPARE(readPercent(control), 45);
         QCOMPARE(changes.size(), 6);
     }
 };

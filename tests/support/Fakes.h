@@ -11,32 +11,31 @@
 // A volume control that records what it is asked and answers reads from a queue.
 class FakeVolumeControl : public vellora::VolumeControl {
 public:
-    QStringList captures; // answers to reads, a null text for "nothing"; nothing once used up
+    // Answers to reads, as read (a percent where the text is digits), a null text for
+    // "nothing"; nothing once used up.
+    QStringList captures;
     int reads = 0;
-    QList<int> sets;
+    QList<int> sets;   // negative: set on an output that is no longer the current one
     int max = 100;     // the largest percent this control accepts
     bool away = false; // no audio server: nothing is read or set
+    vellora::OutputId output = QStringLiteral("speakers"); // the current output
 
-    std::optional<QString> readOutputVolume() override {
+    std::optional<vellora::VolumeReading> readOutputVolume() override {
         ++reads;
         const QString next = away || captures.isEmpty() ? QString() : captures.takeFirst();
-        return next.isNull() ? std::nullopt : std::optional(next);
+        if (next.isNull())
+            return std::nullopt;
+        bool digits = false;
+        const int percent = next.trimmed().toInt(&digits);
+        return vellora::VolumeReading{digits ? std::optional(percent) : std::nullopt, next};
     }
-    bool setOutputVolume(int percent) override {
-        sets << QList<int>(away ? 0 : 1, percent);
+    bool setOutputVolume(int percent, const vellora::OutputId& on) override {
+        const bool current = on == vellora::kCurrentOutput || on == output;
+        sets << QList<int>(away ? 0 : 1, current ? percent : -percent);
         return !away;
     }
     int maxPercent() const override { return max; }
-    QString output = QStringLiteral("speakers"); // the current output
-    QString currentOutput() override { return output; }
-    bool setOutputVolume(int percent, const QString& on) override {
-        if (on.isEmpty() || on == output)
-            return setOutputVolume(percent);
-        sets << QList<int>(away ? 0 : 1, -percent); // set on an output no longer current: negated
-        return !away;
-    }
-    Events events;
-    void setEvents(Events e) override { events = std::move(e); }
+    vellora::OutputId currentOutput() override { return output; }
 };
 
 // Music players with a chosen playing state each.

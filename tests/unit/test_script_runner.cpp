@@ -27,22 +27,32 @@ class TestScriptRunner : public QObject {
 
 private Q_SLOTS:
     // A read captures the last chunk of standard output that decodes as UTF-8, whatever the exit
-    // status. A set passes only a whole number from 0 to 100, as one argument of a script.
+    // status, and the whole number it holds, if any. A set passes only a whole number from 0 to
+    // 100, as one argument of a script, and only to the one output there is.
     void readAndSet() {
-        for (const auto& [body, captured] : QList<std::pair<QByteArray, std::optional<QString>>>{
-                 {"true", std::nullopt},
-                 {"printf '\\377\\376'", std::nullopt},
-                 {"printf '12'; echo oops >&2; exit 3", "12"},
-                 {"printf '10\\n'; sleep 0.3; printf 'n\\303\\243o'", "não"},
-                 {"printf '30\\n'; sleep 0.3; printf '\\377'", "30\n"}}) {
+        using Row = std::tuple<QByteArray, std::optional<QString>, std::optional<int>>;
+        for (const auto& [body, captured, percent] :
+             QList<Row>{{"true", std::nullopt, std::nullopt},
+                        {"printf '\\377\\376'", std::nullopt, std::nullopt},
+                        {"printf '12'; echo oops >&2; exit 3", "12", 12},
+                        {"printf '10\\n'; sleep 0.3; printf 'n\\303\\243o'", "não", std::nullopt},
+                        {"printf '30\\n'; sleep 0.3; printf '\\377'", "30\n", 30},
+                        {"printf ' 7 -1'", " 7 -1", std::nullopt},
+                        {"printf '1234567890'", "1234567890", std::nullopt}}) {
             ScriptVolumeControl runner(interpreter("script", body), 5s);
             DiagnosticCapture out;
-            QCOMPARE(runner.readOutputVolume(), captured);
-            runner.setOutputVolume(101);
-            runner.setOutputVolume(-1);
+            const auto reading = runner.readOutputVolume();
+            QCOMPARE(reading.has_value(), captured.has_value());
+            if (reading) {
+                QCOMPARE(reading->text, *captured);
+                QCOMPARE(reading->percent, percent);
+            }
+            QVERIFY(!runner.setOutputVolume(50, QStringLiteral("headphones")));
+            runner.setOutputVolume(101, kCurrentOutput);
+            runner.setOutputVolume(-1, kCurrentOutput);
             QCOMPARE(fileText("script.args"),
                      "-e\n" + ScriptVolumeControl::kReadScript.toUtf8() + "\n");
-            runner.setOutputVolume(100);
+            runner.setOutputVolume(100, kCurrentOutput);
             QCOMPARE(fileText("script.args"), "-e\nset volume output volume 100\n");
             QCOMPARE(out.loggedSoFar().filter("vellora.script: refused").size(), 2);
             QCOMPARE(out.loggedSoFar().size(), 2);
@@ -58,7 +68,7 @@ private Q_SLOTS:
         QVERIFY2(!pid.isEmpty() && !QFile::exists("/proc/" + pid), "the overstaying child is gone");
         ScriptVolumeControl missing(dir.filePath("no-such-interpreter"), 2s);
         QCOMPARE(missing.readOutputVolume(), std::nullopt);
-        missing.setOutputVolume(50);
+        missing.setOutputVolume(50, kCurrentOutput);
         const QStringList said = out.loggedSoFar();
         QCOMPARE(said.size(), 3);
         QVERIFY(said.at(0).contains("did not finish"));

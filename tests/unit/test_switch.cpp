@@ -33,10 +33,12 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("sets"); // negative: a capture put back on the output left
         QTest::addColumn<QString>("volume");  // captured last; "*": a level is in force
         QTest::addColumn<int>("refusals");
+        QTest::addColumn<QString>("quit"); // what quitting said, if anything
         const auto row = [](const char* name, QStringList captures, const char* steps, int reads,
-                            QList<int> sets, const char* volume, int refusals = 0) {
+                            QList<int> sets, const char* volume, int refusals = 0,
+                            const char* quit = "") {
             QTest::newRow(name) << captures << QString(steps) << reads << sets << QString(volume)
-                                << refusals;
+                                << refusals << QString(quit);
         };
         row("chain, then another", {"6", {}}, "A|B|C|D", 2, {50, 100, 6}, "6");
         row("no application or name", {"1", "2\n"}, "B|-|C|?", 2, {50, 1, 100, 2}, "2");
@@ -47,7 +49,9 @@ private Q_SLOTS:
         row("moved while away", {"8", "6"}, "B|#|>|#|D", 2, {50, -8, 50, 6}, "6");
         row("moved, then C", {"8", "6"}, "B|>C|D", 2, {50, -8, 100, 100, 6}, "6");
         row("moved mid-switch", {"8", "6"}, "^C", 2, {-100, -8, 100}, "6*");
-        row("quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40");
+        row("quit ends switching", {"40"}, "B|Q|C|>", 1, {50, 40}, "40", 0,
+            "vellora.audio: quit: the volume from before, 40 %, put back on speakers");
+        row("quit, nothing to put back", {"x"}, "B|Q", 1, {50}, "x", 1);
         row("odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4);
     }
     void scenarios() {
@@ -57,6 +61,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, sets);
         QFETCH(QString, volume);
         QFETCH(int, refusals);
+        QFETCH(QString, quit);
         QStringList table{"", "50:B", "100:C", "101:X", "5 & quit:S", "7:B"};
         table.replaceInStrings(":", AppVolumeTable::kSeparator);
         TempDefaults store;
@@ -77,8 +82,8 @@ private Q_SLOTS:
                 worker.putCapturedVolumeBack();
             else if (step == "#") {
                 control.away = !control.away;
-                if (!control.away && control.events.reconnected)
-                    control.events.reconnected();
+                if (!control.away)
+                    Q_EMIT control.resyncNeeded();
             } else if (step.startsWith(u'>') || step.startsWith(u'^')) {
                 const auto move = [&] {
                     control.output = control.output == "speakers" ? "headphones" : "speakers";
@@ -86,8 +91,8 @@ private Q_SLOTS:
                 step[0] == u'^' ? void(players.asked = move) : move();
                 if (step.size() > 1)
                     worker.post(RunningApplication{step.mid(1), {}, 42});
-                if (!control.away && control.events.outputChanged)
-                    control.events.outputChanged();
+                if (!control.away)
+                    Q_EMIT control.currentOutputChanged();
             } else if (step == "!")
                 players.players["player"] = !players.players.value("player");
             else if (step == "-")
@@ -98,9 +103,11 @@ private Q_SLOTS:
         }
         QCOMPARE(control.reads, reads);
         QCOMPARE(control.sets, sets);
-        QCOMPARE(volumeSwitch.volume().trimmed() + (volumeSwitch.levelInForce() ? "*" : ""),
+        QCOMPARE(volumeSwitch.capturedVolume().text.trimmed() +
+                     (volumeSwitch.levelInForce() ? "*" : ""),
                  volume);
         QCOMPARE(out.loggedSoFar().filter("refused").size(), refusals);
+        QCOMPARE(out.loggedSoFar().filter("quit:").join(u'|'), quit);
         QVERIFY2(!out.loggedSoFar().join(u'|').contains(u'\n'), "every message is one line");
     }
 

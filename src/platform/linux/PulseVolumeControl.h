@@ -12,24 +12,22 @@ namespace vellora {
 // waits on nothing and setting is one request. Calls block for at most about a second; while the
 // server is away they fail at once, and the connection is retried by the common back-off rule
 // until the server is back.
-class PulseVolumeControl : public QObject, public VolumeControl {
+class PulseVolumeControl : public VolumeControl {
     Q_OBJECT
 
 public:
     explicit PulseVolumeControl(QObject* parent = nullptr);
     ~PulseVolumeControl() override;
 
-    // The default sink's volume as whole-percent text (the loudest channel, rounded).
-    std::optional<QString> readOutputVolume() override;
+    // The default sink's volume in whole percent (the loudest channel, rounded).
+    std::optional<VolumeReading> readOutputVolume() override;
     // Scales all channels so the loudest is at percent, keeping the balance; above 100 boosts.
-    bool setOutputVolume(int percent) override;
+    bool setOutputVolume(int percent, const OutputId& output) override;
     // What the server accepts: far above 100, as a boosted sink may be.
     int maxPercent() const override;
-    // The default sink's name.
-    QString currentOutput() override;
-    bool setOutputVolume(int percent, const QString& output) override;
-    // Reported on the owner's thread: a new default sink; the server back after a loss.
-    void setEvents(Events events) override;
+    // The default sink's name. Its changes, and the server back after a loss, are signalled on
+    // the owner's thread.
+    OutputId currentOutput() override;
 
     bool isConnected() const;
 
@@ -40,14 +38,12 @@ Q_SIGNALS:
 private:
     struct Impl;
     void onConnectionChanged(bool connected);
-    void onOutputChanged();
 
     std::unique_ptr<Impl> d;
     bool outageReported_ = false;
     // Since the last connection; before the first one too, as a server that does not answer at
     // start (one started on demand, a stalled one) misses what is asked meanwhile.
     bool lost_ = true;
-    Events events_;
 };
 
 } // namespace vellora

@@ -6,16 +6,33 @@
 #include <QProcess>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace vellora {
 
-ScriptVolumeControl::ScriptVolumeControl(QString interpreter, std::chrono::milliseconds bound)
-    : interpreter_(std::move(interpreter)), bound_(bound) {}
+ScriptVolumeControl::ScriptVolumeControl(QString interpreter, std::chrono::milliseconds bound,
+                                         QObject* parent)
+    : VolumeControl(parent), interpreter_(std::move(interpreter)), bound_(bound) {}
 
-std::optional<QString> ScriptVolumeControl::readOutputVolume() {
-    return run(kReadScript, true).captured;
+std::optional<VolumeReading> ScriptVolumeControl::readOutputVolume() {
+    auto captured = run(kReadScript, true).captured;
+    if (!captured)
+        return std::nullopt;
+    return VolumeReading{percentIn(*captured), std::move(*captured)};
 }
 
-bool ScriptVolumeControl::setOutputVolume(int percent) {
+std::optional<int> ScriptVolumeControl::percentIn(const QString& text) {
+    const QStringView digits = QStringView(text).trimmed();
+    // Nine digits at most: any more could overflow, and no volume is that large anyway.
+    if (digits.isEmpty() || digits.size() > 9 ||
+        !std::ranges::all_of(digits, [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return std::nullopt;
+    return digits.toInt();
+}
+
+bool ScriptVolumeControl::setOutputVolume(int percent, const OutputId& output) {
+    if (output != kCurrentOutput)
+        return false;
     // Only a whole number from 0 to 100 ever reaches the interpreter.
     if (percent < 0 || percent > maxPercent()) {
         qCWarning(lcScript).noquote()

@@ -19,21 +19,22 @@ public:
     static inline const QString kSetScriptPrefix = QStringLiteral("set volume output volume ");
 
     explicit ScriptVolumeControl(QString interpreter = kDefaultInterpreter,
-                                 std::chrono::milliseconds bound = std::chrono::seconds(3));
+                                 std::chrono::milliseconds bound = std::chrono::seconds(3),
+                                 QObject* parent = nullptr);
 
     // The interpreter's raw standard output, decoded as UTF-8: each chunk that decodes replaces
-    // the text before it; nothing when no chunk arrived or none decoded.
-    std::optional<QString> readOutputVolume() override;
-    bool setOutputVolume(int percent) override;
+    // the text before it; nothing when no chunk arrived or none decoded. The text is kept as
+    // printed (a line break and all); its percent is the whole number it holds, if any.
+    std::optional<VolumeReading> readOutputVolume() override;
+    // The interpreter knows one output, the system's: any other is refused.
+    bool setOutputVolume(int percent, const OutputId& output) override;
     // The interpreter's volume goes from 0 to 100.
     int maxPercent() const override { return 100; }
-    // The interpreter knows one output: the system's.
-    QString currentOutput() override { return {}; }
-    bool setOutputVolume(int percent, const QString& output) override {
-        return output.isEmpty() && setOutputVolume(percent);
-    }
-    // Each run stands alone: there is nothing to notice between runs.
-    void setEvents(Events) override {}
+    OutputId currentOutput() override { return kCurrentOutput; }
+    // Each run stands alone: there is nothing to notice between runs, and no signal is sent.
+
+    // The whole number a captured text holds, blanks around it aside ("35\n" is 35).
+    static std::optional<int> percentIn(const QString& text);
 
     // Decodes bytes as UTF-8; nothing when they are not valid UTF-8.
     static std::optional<QString> decodeUtf8(const QByteArray& bytes);
