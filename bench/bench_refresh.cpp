@@ -9,7 +9,7 @@
 // With VELLORA_BENCH_JSON set, the medians are merged into that JSON file as refresh_ms_N
 // (no search), refresh_search_ms_N and refresh_cold_ms_N.
 #include "Results.h"
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "list/AppListView.h"
 #include "list/QuotesViewController.h"
 #include "platform/linux/GioDesktopEntries.h"

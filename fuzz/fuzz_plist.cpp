@@ -2,7 +2,7 @@
 // list written from fuzzed keys and values reads back as written: the top dictionary only
 // (nested containers skipped whole), the last value of a key winning.
 #include "FuzzSupport.h"
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 
 #include <QTemporaryFile>
 #include <QXmlStreamWriter>

@@ -1,8 +1,8 @@
 #include "AppVolumeTable.h"
 
-#include "Diagnostics.h"
 #include "SettingsTrouble.h"
 #include "UserDefaults.h"
+#include "base/Diagnostics.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "MusicPlayerCheck.h"
 
-#include "Diagnostics.h"
 #include "UserDefaults.h"
+#include "base/Diagnostics.h"
 #include "platform/MusicPlayerSource.h"
 
 namespace vellora {

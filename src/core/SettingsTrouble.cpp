@@ -1,6 +1,6 @@
 #include "SettingsTrouble.h"
 
-#include "Logging.h"
+#include "base/Logging.h"
 
 namespace vellora {
 

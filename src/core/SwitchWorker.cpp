@@ -1,7 +1,7 @@
 #include "SwitchWorker.h"
 
-#include "HandOver.h"
-#include "Logging.h"
+#include "base/HandOver.h"
+#include "base/Logging.h"
 #include "platform/VolumeControl.h"
 
 #include <QThread>

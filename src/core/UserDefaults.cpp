@@ -1,7 +1,7 @@
 #include "UserDefaults.h"
 
-#include "Diagnostics.h"
 #include "SettingsTrouble.h"
+#include "base/Diagnostics.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "VolumeSwitch.h"
 
 #include "AppVolumeTable.h"
-#include "Logging.h"
 #include "MusicPlayerCheck.h"
+#include "base/Logging.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
 
-#include "core/Diagnostics.h"
-#include "core/Logging.h"
+#include "base/Diagnostics.h"
+#include "base/Logging.h"
 
 #include <QDir>
 #include <QTimer>

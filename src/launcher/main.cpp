@@ -1,5 +1,5 @@
 // VelloraLaunch: started at login, it starts Vellora unless it already runs, then ends.
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 #include "launcher/AppDelegate.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "vellora/Config.h"

@@ -1,7 +1,7 @@
 #include "ListNavigation.h"
 
 #include "AppListView.h"
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <QApplication>
 #include <QKeyEvent>

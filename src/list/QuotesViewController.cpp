@@ -3,11 +3,12 @@
 #include "AppListView.h"
 #include "ListNavigation.h"
 #include "Resources.h"
+#include "base/Bundle.h"
+#include "base/Diagnostics.h"
+#include "base/Logging.h"
+#include "core/ActivationFilter.h"
 #include "core/AppVolumeTable.h"
-#include "core/Bundle.h"
-#include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
-#include "core/Logging.h"
 #include "core/NotificationCenter.h"
 #include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
@@ -17,7 +18,6 @@
 #include "panels/OptionsMenu.h"
 #include "panels/Popover.h"
 #include "panels/VolumeEditor.h"
-#include "platform/ActivationSource.h"
 #include "ui_QuotesViewController.h"
 #include "vellora/Config.h"
 
@@ -144,7 +144,7 @@ void QuotesViewController::viewDidLoad() {
         // Handed straight from the source's thread to the switch's: the interface's thread is
         // not on the way.
         connect(
-            services_.activations, &ActivationSource::applicationActivated, switcher_,
+            services_.activations, &ActivationFilter::applicationActivated, switcher_,
             [s = switcher_](const auto& application) { s->post(application); },
             Qt::DirectConnection);
     }

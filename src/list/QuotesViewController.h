@@ -23,7 +23,7 @@ class QuotesViewController;
 namespace vellora {
 
 class ActivationPolicy;
-class ActivationSource;
+class ActivationFilter;
 class About;
 class AlertPresenter;
 class AppListView;
@@ -60,7 +60,7 @@ public:
         VolumeControl& volume;
         DesktopEntrySource& entries;
         GlobalMouseMonitor& mouse;
-        ActivationSource* activations = nullptr; // none when the session has no way to tell
+        ActivationFilter* activations = nullptr; // none when the session has no way to tell
         MusicPlayerSource* players = nullptr;
         std::function<void()> quit;
         LoginItems* loginItems = nullptr; // none: launch at login cannot be chosen

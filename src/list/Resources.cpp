@@ -1,6 +1,6 @@
 #include "Resources.h"
 
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 
 #include <QtGlobal>
 

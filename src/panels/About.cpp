@@ -1,7 +1,7 @@
 #include "About.h"
 
 #include "Alert.h"
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "core/NotificationCenter.h"
 #include "platform/Workspace.h"
 

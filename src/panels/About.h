@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 
 #include <QString>
 #include <optional>

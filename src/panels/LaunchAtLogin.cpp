@@ -1,7 +1,7 @@
 #include "LaunchAtLogin.h"
 
 #include "Alert.h"
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "core/UserDefaults.h"
 #include "platform/LoginItems.h"
 #include "platform/ScriptHost.h"

@@ -1,9 +1,9 @@
 #include "VolumeEditor.h"
 
 #include "Popover.h"
+#include "base/Diagnostics.h"
 #include "core/AppVolumeTable.h"
 #include "core/ButtonText.h"
-#include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
 
 #include <QFontMetrics>

@@ -1,9 +1,9 @@
 #include "AppDelegate.h"
 
+#include "base/Diagnostics.h"
+#include "base/Logging.h"
 #include "core/Appcast.h"
-#include "core/Diagnostics.h"
 #include "core/EventMonitor.h"
-#include "core/Logging.h"
 #include "core/NotificationCenter.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"

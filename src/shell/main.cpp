@@ -1,11 +1,12 @@
 // Vellora: every application gets its own master output volume.
-#include "core/Bundle.h"
-#include "core/Logging.h"
+#include "base/Bundle.h"
+#include "base/Logging.h"
+#include "base/WorkerThread.h"
+#include "core/ActivationFilter.h"
 #include "core/NotificationCenter.h"
 #include "core/SettingsTrouble.h"
 #include "core/SwitchWorker.h"
 #include "core/UserDefaults.h"
-#include "core/WorkerThread.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
 #include "panels/Alert.h"
@@ -78,6 +79,13 @@ int main(int argc, char** argv) {
     vellora::WorkerThread audio(QStringLiteral("audio")), watcher(QStringLiteral("activations"));
     vellora::Platform platform =
         vellora::createPlatform({&audio, &watcher}, options.value(interpreter));
+    // Which of the source's reports are switches of application is decided on its thread, by a
+    // filter that ends with it.
+    vellora::ActivationFilter* activations = nullptr;
+    if (platform.activations)
+        activations = watcher.call([&] {
+            return new vellora::ActivationFilter(*platform.activations, platform.activations.get());
+        });
     // Trouble with the settings file reaches a tray user too: next to the icon, or as a desktop
     // notification (queued: it is told once the event loop runs, when the tray is there).
     vellora::AppDelegate* teller = nullptr;
@@ -114,9 +122,9 @@ int main(int argc, char** argv) {
     vellora::Updater updater({defaults, alerts, platform.workspace.get(), version});
     vellora::QuotesViewController controller(
         {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
-         *platform.mouse, platform.activations.get(), platform.musicPlayers.get(),
-         [] { QApplication::quit(); }, platform.loginItems.get(), platform.scripts.get(), &alerts,
-         &updater, platform.workspace.get(), switcher.get()});
+         *platform.mouse, activations, platform.musicPlayers.get(), [] { QApplication::quit(); },
+         platform.loginItems.get(), platform.scripts.get(), &alerts, &updater,
+         platform.workspace.get(), switcher.get()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
                                    platform.loginItems.get(), platform.scripts.get(),
                                    platform.workspace.get()},
@@ -126,7 +134,7 @@ int main(int argc, char** argv) {
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
                      &vellora::AppDelegate::announceUpdate);
-    vellora::OwnWindows ownWindows(platform.activations.get());
+    vellora::OwnWindows ownWindows(activations);
     app.installEventFilter(&ownWindows);
     delegate.applicationDidFinishLaunching(platform.missing);
     const int status = app.exec();
@@ -135,6 +143,7 @@ int main(int argc, char** argv) {
     // Each gets a bounded moment (a stalled compositor or audio server must not hold a logout);
     // the user's own volume is put back even when the activations did not end in time.
     using namespace std::chrono_literals;
+    app.removeEventFilter(&ownWindows); // the filter it tells ends below
     const bool activationsEnded = watcher.callWithin(3s, [&] {
         platform.activations.reset();
         platform.activationEntries.reset();

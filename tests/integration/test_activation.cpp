@@ -1,7 +1,8 @@
 // Activations on a real X server (Xvfb + openbox), named through real desktop entries: a change
 // of application, never of window; no window in front counts once it lasts.
-#include "core/HandOver.h"
-#include "core/WorkerThread.h"
+#include "base/HandOver.h"
+#include "base/WorkerThread.h"
+#include "core/ActivationFilter.h"
 #include "platform/linux/GioDesktopEntries.h"
 #include "platform/linux/X11ActivationSource.h"
 #include "support/Windows.h"
@@ -18,7 +19,8 @@ class TestActivation : public QObject {
     GioDesktopEntries entries;
     WorkerThread worker{u"activations"_s}; // the source runs there, as in the program
     X11ActivationSource* source = new X11ActivationSource(entries); // deleted there at the end
-    const int kSettled = 2 * int(ActivationSource::kSettleDelay.count());
+    ActivationFilter* activations = new ActivationFilter(*source, source); // ends with it
+    const int kSettled = 2 * int(ActivationFilter::kSettleDelay.count());
 
     // What was reported, in order: applications by name, "<none>" for none in front.
     static QStringList reported(const QSignalSpy& spy) {
@@ -45,7 +47,7 @@ private Q_SLOTS:
         QVERIFY(source->isAvailable());
         // Handed over as the program hands activations to its switch.
         connect(
-            source, &ActivationSource::applicationActivated, this,
+            activations, &ActivationFilter::applicationActivated, this,
             [this](const auto& application) {
                 vellora::handover::post(this, [this, application] { Q_EMIT relayed(application); });
             },

@@ -1,5 +1,5 @@
 // The global mouse monitor on real X servers, with XTEST clicks from xdotool.
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/linux/X11MouseMonitor.h"
 #include "support/Desktop.h"
 

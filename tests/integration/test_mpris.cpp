@@ -1,5 +1,5 @@
 // Music players over MPRIS on a private session bus, with players of the tests' own.
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "core/MusicPlayerCheck.h"
 #include "platform/linux/MprisPlayers.h"
 #include "support/Desktop.h"

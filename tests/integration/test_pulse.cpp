@@ -1,5 +1,5 @@
 // The PulseAudio volume control against a real server with a null sink.
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/linux/PulseVolumeControl.h"
 #include "support/Desktop.h"
 

@@ -1,6 +1,6 @@
 // A fixture bundle: found from its program, its Info.plist read, its resources. (Running
 // programs found by their bundle, and launched, are the launcher suite's.)
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 
 #include <QtTest>
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/Diagnostics.h"
+#include "core/ActivationFilter.h"
 #include "core/AppVolumeTable.h"
-#include "core/Diagnostics.h"
 #include "core/NotificationCenter.h"
 #include "list/AppListView.h"
 #include "list/QuotesViewController.h"
 #include "panels/Popover.h"
-#include "platform/ActivationSource.h"
 #include "platform/DesktopEntry.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "support/Fakes.h"
@@ -43,7 +43,7 @@ struct FakeMouse : vellora::GlobalMouseMonitor {
 struct FakeActivations : vellora::ActivationSource {
     bool isAvailable() const override { return true; }
     QString description() const override { return "a test"; }
-    void activate(const QString& name) { frontChanged(vellora::RunningApplication{name, {}, 0}); }
+    void activate(const QString& name) { reportFront(vellora::RunningApplication{name, {}, 0}); }
 };
 
 // A list controller on fake services, with a clean settings store, its view shown.
@@ -54,7 +54,8 @@ struct UiHarness {
     FakeVolumeControl volume;
     FakeDesktopEntries entries;
     FakeMouse mouse;
-    FakeActivations activations;
+    FakeActivations source;
+    vellora::ActivationFilter activations{source};
     int quits = 0;
     vellora::QuotesViewController controller{{*store.defaults, notifications, policy, volume,
                                               entries, mouse, &activations, nullptr,

@@ -193,7 +193,7 @@ private Q_SLOTS:
         QVERIFY(h.policy.kind() == ActivationPolicy::Kind::Accessory &&
                 !delegate.popover().isShown() && !h.mouse.running);
         h.controller.table().putEntry("40", "App0");
-        h.activations.activate("App0");
+        h.source.activate("App0");
         QCOMPARE(h.volume.sets, QList<int>{40});
         QVERIFY(delegate.applicationShouldHandleReopen() && delegate.popover().isShown() &&
                 h.mouse.running);

@@ -1,5 +1,5 @@
 // The script runner against real child processes: small interpreters written by the test.
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "platform/script/ScriptVolumeControl.h"
 
 #include <QtTest>

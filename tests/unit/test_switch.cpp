@@ -1,10 +1,10 @@
 // The volume switch and the music-player check, against fake platform parts.
+#include "base/Diagnostics.h"
+#include "base/WorkerThread.h"
 #include "core/AppVolumeTable.h"
-#include "core/Diagnostics.h"
 #include "core/MusicPlayerCheck.h"
 #include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
-#include "core/WorkerThread.h"
 #include "support/Fakes.h"
 #include "support/TempDefaults.h"
 

@@ -1,6 +1,6 @@
 // The application table: its stored form in a real settings file, entries, order, the level rule.
+#include "base/Diagnostics.h"
 #include "core/AppVolumeTable.h"
-#include "core/Diagnostics.h"
 #include "core/MusicPlayerCheck.h"
 #include "core/SettingsTrouble.h"
 #include "core/VolumeSwitch.h"

@@ -1,5 +1,5 @@
 // Update checks against a loopback HTTP server of the test's own, their schedule, and About.
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "core/NotificationCenter.h"
 #include "core/Version.h"
 #include "panels/About.h"

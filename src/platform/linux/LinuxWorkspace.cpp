@@ -1,7 +1,7 @@
 #include "LinuxWorkspace.h"
 
 #include "ProcessInfo.h"
-#include "core/Bundle.h"
+#include "base/Bundle.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,7 +1,7 @@
 #include "PulseVolumeControl_p.h"
 
-#include "core/HandOver.h"
-#include "core/Logging.h"
+#include "base/HandOver.h"
+#include "base/Logging.h"
 
 #include <algorithm>
 #include <utility>

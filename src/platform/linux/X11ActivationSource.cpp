@@ -2,7 +2,7 @@
 
 #include "WindowNamer.h"
 #include "X11Link.h"
-#include "core/Logging.h"
+#include "base/Logging.h"
 #include "platform/Backoff.h"
 #include "platform/DesktopEntry.h"
 
@@ -124,7 +124,7 @@ void X11ActivationSource::activeWindowChanged(int changes) {
         if (changes >= 2 && *window != 0)
             if (auto facts = d->x->describe(*window);
                 facts && Impl::named(*facts) && facts->pid != QCoreApplication::applicationPid())
-                frontReturned(d->namer.name(std::move(*facts)));
+                Q_EMIT frontReturned(d->namer.name(std::move(*facts)));
         return; // else a repeat
     }
     if (d->lastWindow)
@@ -132,7 +132,7 @@ void X11ActivationSource::activeWindowChanged(int changes) {
     d->lastWindow = *window;
     d->pendingWindow = 0;
     if (*window == 0) {
-        frontChanged(std::nullopt); // no active window: no application
+        reportFront(std::nullopt); // no active window: no application
         return;
     }
     // Watched before it is read: for its end, since the server may hand its id to a later
@@ -140,22 +140,22 @@ void X11ActivationSource::activeWindowChanged(int changes) {
     d->x->watch(*window, true);
     auto facts = d->x->describe(*window);
     if (!facts) {
-        frontChanged(std::nullopt); // the window vanished
+        reportFront(std::nullopt); // the window vanished
         return;
     }
     if (facts->pid == QCoreApplication::applicationPid()) {
         d->x->unwatch(*window);
-        ownWindowInFront(); // a popover or menu of this program: not an application switch
+        Q_EMIT ownWindowInFront(); // a popover or menu of this program: not an application switch
         return;
     }
     if (Impl::named(*facts)) {
         d->x->watch(*window, false); // its end is all that matters now
-        frontChanged(d->namer.name(std::move(*facts)));
+        reportFront(d->namer.name(std::move(*facts)));
         return;
     }
     // Not named yet: until it names an application, none is in front.
     d->pendingWindow = *window;
-    frontChanged(std::nullopt);
+    reportFront(std::nullopt);
 }
 
 void X11ActivationSource::pendingWindowNamed() {
@@ -166,7 +166,7 @@ void X11ActivationSource::pendingWindowNamed() {
         return;
     d->x->watch(d->pendingWindow, false);
     d->pendingWindow = 0;
-    frontChanged(d->namer.name(std::move(*facts)));
+    reportFront(d->namer.name(std::move(*facts)));
 }
 
 void X11ActivationSource::windowDestroyed(uint32_t window) {
@@ -174,7 +174,7 @@ void X11ActivationSource::windowDestroyed(uint32_t window) {
         d->lastWindow = 0;
         // The window in front is gone; unless the window manager names another one soon,
         // nothing is in front.
-        frontChanged(std::nullopt);
+        reportFront(std::nullopt);
     }
     if (window == d->pendingWindow)
         d->pendingWindow = 0;

@@ -1,9 +1,9 @@
 #include "X11MouseMonitor.h"
 
 #include "Xcb.h"
-#include "core/HandOver.h"
-#include "core/Logging.h"
-#include "core/WorkerThread.h"
+#include "base/HandOver.h"
+#include "base/Logging.h"
+#include "base/WorkerThread.h"
 #include "platform/Backoff.h"
 
 #include <QAbstractEventDispatcher>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FocusLossMonitor.h"
 #include "platform/GlobalMouseMonitor.h"
+#include "platform/qt/FocusLossMonitor.h"
 
 #include <memory>
 

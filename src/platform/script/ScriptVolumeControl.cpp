@@ -1,6 +1,6 @@
 #include "ScriptVolumeControl.h"
 
-#include "core/Logging.h"
+#include "base/Logging.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "BusActivationSource.h"
 
-#include "core/Logging.h"
+#include "base/Logging.h"
 #include "platform/linux/SessionBus.h"
 #include "platform/linux/WindowNamer.h"
 
@@ -102,7 +102,7 @@ void BusActivationSource::WindowActivated(const QString& applicationId, const QS
     if (!ok || facts.pid < 0 || facts.pid > kLargestPid)
         facts.pid = 0;
     if (facts.pid == QCoreApplication::applicationPid()) {
-        ownWindowInFront(); // a popover or menu of this program: not an application switch
+        Q_EMIT ownWindowInFront(); // a popover or menu of this program: not an application switch
         return;
     }
     // Windows the shell cannot place with an application get an id of its own making.
@@ -110,10 +110,10 @@ void BusActivationSource::WindowActivated(const QString& applicationId, const QS
     facts.kdeDesktopFile = id.startsWith(QLatin1String("window:")) ? QString() : id;
     facts.wmClass = tidy(windowClass);
     if (facts.kdeDesktopFile.isEmpty() && facts.wmClass.isEmpty()) {
-        frontChanged(std::nullopt);
+        reportFront(std::nullopt);
         return;
     }
-    frontChanged(d->namer.name(std::move(facts)));
+    reportFront(d->namer.name(std::move(facts)));
 }
 
 } // namespace vellora

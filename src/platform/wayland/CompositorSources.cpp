@@ -1,6 +1,6 @@
 #include "CompositorSources.h"
 
-#include "core/Logging.h"
+#include "base/Logging.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

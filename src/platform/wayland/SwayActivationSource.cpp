@@ -1,6 +1,6 @@
 #include "SwayActivationSource.h"
 
-#include "core/Logging.h"
+#include "base/Logging.h"
 #include "platform/Backoff.h"
 #include "platform/linux/WindowNamer.h"
 
@@ -192,7 +192,7 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
         if (isWindow(focused))
             windowFocused(focused);
         else
-            frontChanged(std::nullopt); // an empty workspace, or nothing at all
+            reportFront(std::nullopt); // an empty workspace, or nothing at all
     } else if (type == kWindowEvent) {
         const QJsonObject window = body.value(QLatin1String("container")).toObject();
         const qint64 id = window.value(QLatin1String("id")).toInteger();
@@ -200,7 +200,7 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
             windowFocused(window);
         } else if (change == QLatin1String("close") && id == d->currentWindow) {
             d->currentWindow = 0; // unless another window takes the focus, none is in front
-            frontChanged(std::nullopt);
+            reportFront(std::nullopt);
         } else if (change == QLatin1String("move") && id == d->currentWindow) {
             // Moved to another workspace or the scratchpad, it leaves the focus behind, on a
             // window or an empty workspace, and sway tells nothing more: ask what is in front.
@@ -213,7 +213,7 @@ void SwayActivationSource::message(quint32 type, const QByteArray& payload) {
         if (current.value(QLatin1String("nodes")).toArray().isEmpty() &&
             current.value(QLatin1String("floating_nodes")).toArray().isEmpty()) {
             d->currentWindow = 0; // an empty workspace: no application in front
-            frontChanged(std::nullopt);
+            reportFront(std::nullopt);
         }
     }
 }
@@ -224,7 +224,7 @@ void SwayActivationSource::windowFocused(const QJsonObject& window) {
     d->currentWindow = window.value(QLatin1String("id")).toInteger();
     d->pendingWindow = 0;
     if (facts.pid == QCoreApplication::applicationPid()) {
-        ownWindowInFront(); // a popover or menu of this program: not an application switch
+        Q_EMIT ownWindowInFront(); // a popover or menu of this program: not an application switch
         return;
     }
     // A Wayland window's app_id names its desktop entry; the class stands in where it does not.
@@ -235,10 +235,10 @@ void SwayActivationSource::windowFocused(const QJsonObject& window) {
     facts.wmInstance = x11.value(QLatin1String("instance")).toString();
     if (facts.wmClass.isEmpty() && facts.wmInstance.isEmpty()) {
         d->pendingWindow = d->currentWindow; // until it names an application, none is in front
-        frontChanged(std::nullopt);
+        reportFront(std::nullopt);
         return;
     }
-    frontChanged(d->namer.name(std::move(facts)));
+    reportFront(d->namer.name(std::move(facts)));
 }
 
 } // namespace vellora

@@ -1,21 +1,25 @@
-#include "ActivationSource.h"
+#include "ActivationFilter.h"
 
-#include "core/HandOver.h"
-
-#include <utility>
+#include "base/HandOver.h"
 
 namespace vellora {
 
-// The timer is a child, so that it moves along when the source is moved to another thread.
-ActivationSource::ActivationSource(QObject* parent) : QObject(parent), settle_(this) {
+// The timer is a child, so that it moves along when the filter is moved to another thread.
+ActivationFilter::ActivationFilter(ActivationSource& source, QObject* parent)
+    : QObject(parent), settle_(this) {
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, [this] {
         ownWindowComing_.invalidate();
         report(std::nullopt);
     });
+    connect(&source, &ActivationSource::frontAtStart, this, &ActivationFilter::frontAtStart);
+    connect(&source, &ActivationSource::frontChanged, this, &ActivationFilter::frontChanged);
+    connect(&source, &ActivationSource::ownWindowInFront, this,
+            &ActivationFilter::ownWindowInFront);
+    connect(&source, &ActivationSource::frontReturned, this, &ActivationFilter::frontReturned);
 }
 
-void ActivationSource::ownWindowComing() {
+void ActivationFilter::ownWindowComing() {
     handover::post(this, [this] {
         ownWindowComing_.start();
         if (settle_.isActive())
@@ -23,7 +27,7 @@ void ActivationSource::ownWindowComing() {
     });
 }
 
-QString ActivationSource::identity(const std::optional<RunningApplication>& application) {
+QString ActivationFilter::identity(const std::optional<RunningApplication>& application) {
     if (!application)
         return {};
     if (application->bundleIdentifier && !application->bundleIdentifier->isEmpty())
@@ -33,13 +37,13 @@ QString ActivationSource::identity(const std::optional<RunningApplication>& appl
     return QStringLiteral("name:") + application->localizedName.value_or(QString());
 }
 
-void ActivationSource::frontChanged(const std::optional<RunningApplication>& application) {
-    if (std::exchange(startPending_, false)) {
-        settle_.stop();
-        known_ = true;
-        current_ = identity(application);
-        return;
-    }
+void ActivationFilter::frontAtStart(const std::optional<RunningApplication>& application) {
+    settle_.stop();
+    known_ = true;
+    current_ = identity(application);
+}
+
+void ActivationFilter::frontChanged(const std::optional<RunningApplication>& application) {
     if (!application) {
         // Wait: a window following at once makes this instant nothing.
         if (!known_ || !current_.isEmpty()) {
@@ -54,13 +58,12 @@ void ActivationSource::frontChanged(const std::optional<RunningApplication>& app
     report(application);
 }
 
-void ActivationSource::ownWindowInFront() {
-    // A pending "nothing in front" was only the way into this program's window.
+void ActivationFilter::ownWindowInFront() {
     settle_.stop();
     ownWindowComing_.invalidate();
 }
 
-void ActivationSource::frontReturned(const std::optional<RunningApplication>& application) {
+void ActivationFilter::frontReturned(const std::optional<RunningApplication>& application) {
     if (!application)
         return;
     settle_.stop();
@@ -68,7 +71,7 @@ void ActivationSource::frontReturned(const std::optional<RunningApplication>& ap
     report(application);
 }
 
-void ActivationSource::report(const std::optional<RunningApplication>& application) {
+void ActivationFilter::report(const std::optional<RunningApplication>& application) {
     const QString id = identity(application);
     if (known_ && id == current_)
         return;
