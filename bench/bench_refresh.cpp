@@ -88,15 +88,8 @@ private Q_SLOTS:
         FakeMouse mouse;
         NotificationCenter notifications;
         ActivationPolicy policy;
-        QuotesViewController controller({*store.defaults,
-                                         notifications,
-                                         policy,
-                                         volume,
-                                         desktopEntries,
-                                         mouse,
-                                         nullptr,
-                                         nullptr,
-                                         {}});
+        QuotesViewController controller(
+            {*store.defaults, notifications, policy, volume, desktopEntries, mouse, nullptr, {}});
         controller.view()->show();
         // Measured as a person sees it: on the screen, so that painting is part of the cost, and
         // with the pointer outside, on the tray icon that opened it. (With the pointer inside,

@@ -2,6 +2,8 @@
 
 #include "base/HandOver.h"
 
+#include <QThread>
+
 namespace vellora {
 
 // The timer is a child, so that it moves along when the filter is moved to another thread.
@@ -72,6 +74,7 @@ void ActivationFilter::frontReturned(const std::optional<RunningApplication>& ap
 }
 
 void ActivationFilter::report(const std::optional<RunningApplication>& application) {
+    Q_ASSERT(QThread::currentThread() == thread()); // the source's, which reports here
     const QString id = identity(application);
     if (known_ && id == current_)
         return;

@@ -35,6 +35,7 @@ void SwitchWorker::post(const std::optional<RunningApplication>& application) {
 }
 
 void SwitchWorker::drain() {
+    Q_ASSERT(QThread::currentThread() == thread());
     for (;;) {
         std::optional<RunningApplication> next;
         {
@@ -52,6 +53,7 @@ void SwitchWorker::drain() {
 }
 
 void SwitchWorker::putCapturedVolumeBack() {
+    Q_ASSERT(QThread::currentThread() == thread());
     disconnect(&volume_, nullptr, this, nullptr);
     {
         const std::lock_guard lock(mutex_);
@@ -76,6 +78,7 @@ void SwitchWorker::putCapturedVolumeBack() {
 }
 
 void SwitchWorker::rerun() {
+    Q_ASSERT(QThread::currentThread() == thread());
     // A new output, or the server back (what was asked meanwhile did not happen, and the output
     // may have changed unannounced): the switch runs again for the application in front, and
     // itself puts back the volume of an output left behind.

@@ -6,7 +6,6 @@
 #include "base/Bundle.h"
 #include "base/Diagnostics.h"
 #include "base/Logging.h"
-#include "core/ActivationFilter.h"
 #include "core/AppVolumeTable.h"
 #include "core/EventMonitor.h"
 #include "core/NotificationCenter.h"
@@ -140,14 +139,6 @@ void QuotesViewController::viewDidLoad() {
         connect(new QShortcut(quitKey, view_.get()), &QShortcut::activated, this,
                 [this] { services_.quit(); });
 
-    if (services_.activations) {
-        // Handed straight from the source's thread to the switch's: the interface's thread is
-        // not on the way.
-        connect(
-            services_.activations, &ActivationFilter::applicationActivated, switcher_,
-            [s = switcher_](const auto& application) { s->post(application); },
-            Qt::DirectConnection);
-    }
     menu_->scheduleRebuild();
 
     if (services_.updater) {

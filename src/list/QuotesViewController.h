@@ -23,7 +23,6 @@ class QuotesViewController;
 namespace vellora {
 
 class ActivationPolicy;
-class ActivationFilter;
 class About;
 class AlertPresenter;
 class AppListView;
@@ -47,8 +46,8 @@ class Workspace;
 
 // The content of the main popover and the host of the list, the editor, the options menu,
 // the volume switch, update checks and About. Its view is built from the form
-// "QuotesViewController" when first asked for; loading it wires the switch to activations, the
-// list to "atu" and the updater to the vendor's feed.
+// "QuotesViewController" when first asked for; loading it wires the list to "atu" and the
+// updater to the vendor's feed.
 class QuotesViewController : public QObject, public UpdaterDelegate {
     Q_OBJECT
 
@@ -60,7 +59,6 @@ public:
         VolumeControl& volume;
         DesktopEntrySource& entries;
         GlobalMouseMonitor& mouse;
-        ActivationFilter* activations = nullptr; // none when the session has no way to tell
         MusicPlayerSource* players = nullptr;
         std::function<void()> quit;
         LoginItems* loginItems = nullptr; // none: launch at login cannot be chosen

@@ -39,7 +39,8 @@ public:
     virtual OutputId currentOutput() = 0;
 
 Q_SIGNALS:
-    // Another output became the current one.
+    // Another output became the current one; like resyncNeeded, what was asked may not be what
+    // the server holds on it. One signal is sent when both happen at once.
     void currentOutputChanged();
     // What was asked may not be what the server holds: it answers again after a loss, or a
     // request it left unanswered may have been carried out late.

@@ -44,7 +44,6 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
             });
     statusItem_->show();
 
-    // Loading the list's view wires the volume switch to activations, tray or not.
     popover_->setContent(controller_.view());
 
     eventMonitor_ = std::make_unique<EventMonitor>(

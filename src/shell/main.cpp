@@ -16,6 +16,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/OwnWindows.h"
 #include "shell/SingleInstance.h"
+#include "shell/ThreadSides.h"
 #include "vellora/Config.h"
 
 #include <QApplication>
@@ -76,16 +77,10 @@ int main(int argc, char** argv) {
 
     // What waits on the outside world runs on threads of its own: the list, the editor and the
     // tray never wait on the audio server, the X server or the session bus.
-    vellora::WorkerThread audio(QStringLiteral("audio")), watcher(QStringLiteral("activations"));
-    vellora::Platform platform =
-        vellora::createPlatform({&audio, &watcher}, options.value(interpreter));
-    // Which of the source's reports are switches of application is decided on its thread, by a
-    // filter that ends with it.
-    vellora::ActivationFilter* activations = nullptr;
-    if (platform.activations)
-        activations = watcher.call([&] {
-            return new vellora::ActivationFilter(*platform.activations, platform.activations.get());
-        });
+    // Each thread's parts have one owner, made and destroyed on that thread.
+    vellora::WorkerThread audioThread(QStringLiteral("audio")),
+        activationThread(QStringLiteral("activations"));
+    vellora::Platform platform = vellora::createPlatform();
     // Trouble with the settings file reaches a tray user too: next to the icon, or as a desktop
     // notification (queued: it is told once the event loop runs, when the tray is there).
     vellora::AppDelegate* teller = nullptr;
@@ -97,14 +92,22 @@ int main(int argc, char** argv) {
         },
         Qt::QueuedConnection);
     vellora::UserDefaults defaults;
-    // The switch reads the table through a store of its own thread (one file, one state).
-    std::unique_ptr<vellora::UserDefaults> switchDefaults;
-    std::unique_ptr<vellora::SwitchWorker> switcher;
-    audio.call([&] {
-        switchDefaults = std::make_unique<vellora::UserDefaults>(defaults.filePath());
-        switcher = std::make_unique<vellora::SwitchWorker>(*switchDefaults, *platform.volume,
-                                                           platform.musicPlayers.get());
+    auto audio = audioThread.call([&] {
+        return std::make_unique<vellora::AudioSide>(options.value(interpreter),
+                                                    defaults.filePath());
     });
+    auto activations =
+        activationThread.call([] { return std::make_unique<vellora::ActivationSide>(); });
+    // The road of an activation: from the filter, on its thread, straight to the switch's; the
+    // interface's thread is not on the way.
+    if (activations->filter())
+        QObject::connect(
+            activations->filter(), &vellora::ActivationFilter::applicationActivated,
+            &audio->switcher(),
+            [switcher = &audio->switcher()](const auto& application) {
+                switcher->post(application);
+            },
+            Qt::DirectConnection);
     vellora::NotificationCenter notifications;
     vellora::ActivationPolicy policy;
     vellora::MessageBoxAlerts alerts;
@@ -121,10 +124,9 @@ int main(int argc, char** argv) {
         version = QApplication::applicationVersion();
     vellora::Updater updater({defaults, alerts, platform.workspace.get(), version});
     vellora::QuotesViewController controller(
-        {defaults, notifications, policy, *platform.volume, *platform.desktopEntries,
-         *platform.mouse, activations, platform.musicPlayers.get(), [] { QApplication::quit(); },
-         platform.loginItems.get(), platform.scripts.get(), &alerts, &updater,
-         platform.workspace.get(), switcher.get()});
+        {defaults, notifications, policy, audio->volume(), *platform.desktopEntries,
+         *platform.mouse, nullptr, [] { QApplication::quit(); }, platform.loginItems.get(),
+         platform.scripts.get(), &alerts, &updater, platform.workspace.get(), &audio->switcher()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
                                    platform.loginItems.get(), platform.scripts.get(),
                                    platform.workspace.get()},
@@ -134,9 +136,9 @@ int main(int argc, char** argv) {
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
                      &vellora::AppDelegate::announceUpdate);
-    vellora::OwnWindows ownWindows(activations);
+    vellora::OwnWindows ownWindows(activations->filter());
     app.installEventFilter(&ownWindows);
-    delegate.applicationDidFinishLaunching(platform.missing);
+    delegate.applicationDidFinishLaunching(audio->missing() + activations->missing());
     const int status = app.exec();
 
     // Parts of the worker threads end there, activations first: nothing new reaches the switch.
@@ -144,17 +146,11 @@ int main(int argc, char** argv) {
     // the user's own volume is put back even when the activations did not end in time.
     using namespace std::chrono_literals;
     app.removeEventFilter(&ownWindows); // the filter it tells ends below
-    const bool activationsEnded = watcher.callWithin(3s, [&] {
-        platform.activations.reset();
-        platform.activationEntries.reset();
-    });
-    const bool audioEnded = audio.callWithin(3s, [&] {
-        switcher->putCapturedVolumeBack();
-        if (!activationsEnded)
-            return; // the activations may still hand the switch their work
-        switcher.reset();
-        switchDefaults.reset();
-        platform.volume.reset();
+    const bool activationsEnded = activationThread.callWithin(3s, [&] { activations.reset(); });
+    const bool audioEnded = audioThread.callWithin(3s, [&] {
+        audio->switcher().putCapturedVolumeBack();
+        if (activationsEnded) // else the activations may still hand the switch their work
+            audio.reset();
     });
     if (!activationsEnded || !audioEnded) {
         qCWarning(vellora::lcShell,

@@ -58,10 +58,14 @@ struct UiHarness {
     vellora::ActivationFilter activations{source};
     int quits = 0;
     vellora::QuotesViewController controller{{*store.defaults, notifications, policy, volume,
-                                              entries, mouse, &activations, nullptr,
-                                              [this] { ++quits; }}};
+                                              entries, mouse, nullptr, [this] { ++quits; }}};
 
-    explicit UiHarness(int n = 0) : entries(n) { controller.view()->show(); }
+    explicit UiHarness(int n = 0) : entries(n) {
+        // As the program wires it: activations run the switch.
+        QObject::connect(&activations, &vellora::ActivationFilter::applicationActivated,
+                         &controller, &vellora::QuotesViewController::setPreviousApplication);
+        controller.view()->show();
+    }
     // Runs what the list deferred through the event loop (fet and fetchLog hop once each).
     static void settle() {
         for (int n = 0; n < 4; ++n)

@@ -20,7 +20,7 @@ struct Harness : UiHarness, AlertPresenter {
     SystemEventsScripts scripts;
     QStringList alerts;
     QuotesViewController login{{*store.defaults, notifications, policy, volume, entries, mouse,
-                                nullptr, nullptr, nullptr, &items, &scripts, this}};
+                                nullptr, nullptr, &items, &scripts, this}};
     Harness() {
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
         put(items.launcherPath());

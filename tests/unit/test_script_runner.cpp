@@ -38,7 +38,8 @@ private Q_SLOTS:
                         {"printf '10\\n'; sleep 0.3; printf 'n\\303\\243o'", "não", std::nullopt},
                         {"printf '30\\n'; sleep 0.3; printf '\\377'", "30\n", 30},
                         {"printf ' 7 -1'", " 7 -1", std::nullopt},
-                        {"printf '1234567890'", "1234567890", std::nullopt}}) {
+                        {"printf '1234567890'", "1234567890", std::nullopt},
+                        {"printf '0000000035'", "0000000035", 35}}) {
             ScriptVolumeControl runner(interpreter("script", body), 5s);
             DiagnosticCapture out;
             const auto reading = runner.readOutputVolume();

@@ -22,10 +22,15 @@ std::optional<VolumeReading> ScriptVolumeControl::readOutputVolume() {
 }
 
 std::optional<int> ScriptVolumeControl::percentIn(const QString& text) {
-    const QStringView digits = QStringView(text).trimmed();
-    // Nine digits at most: any more could overflow, and no volume is that large anyway.
-    if (digits.isEmpty() || digits.size() > 9 ||
+    QStringView digits = QStringView(text).trimmed();
+    if (digits.isEmpty() ||
         !std::ranges::all_of(digits, [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        return std::nullopt;
+    // Leading zeros change nothing; past them, nine digits at most (no volume is that large, and
+    // more could overflow).
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.mid(1);
+    if (digits.size() > 9)
         return std::nullopt;
     return digits.toInt();
 }

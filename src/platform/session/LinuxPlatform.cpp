@@ -1,6 +1,5 @@
 #include "base/Bundle.h"
 #include "base/Logging.h"
-#include "base/WorkerThread.h"
 #include "platform/Platform.h"
 #include "platform/linux/GioDesktopEntries.h"
 #include "platform/linux/LinuxWorkspace.h"
@@ -21,11 +20,6 @@
 namespace vellora {
 
 namespace {
-// Runs f on the thread given, or here when there is none.
-template <class F> auto on(WorkerThread* thread, F f) {
-    return thread ? thread->call(f) : f();
-}
-
 bool isWaylandSession() {
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
@@ -55,44 +49,42 @@ std::unique_ptr<ActivationSource> activationSource(DesktopEntrySource& entries) 
 }
 } // namespace
 
-Platform createPlatform(const PlatformThreads& threads, const QString& volumeInterpreter) {
-    Platform p;
+AudioParts createAudioParts(const QString& volumeInterpreter) {
+    AudioParts p;
     if (!volumeInterpreter.isEmpty()) {
-        p.volume = on(threads.audio,
-                      [&] { return std::make_unique<ScriptVolumeControl>(volumeInterpreter); });
+        p.volume = std::make_unique<ScriptVolumeControl>(volumeInterpreter);
     } else {
-        auto pulse = on(threads.audio, [] { return std::make_unique<PulseVolumeControl>(); });
+        auto pulse = std::make_unique<PulseVolumeControl>();
         if (!pulse->isConnected())
             p.missing << QStringLiteral("No audio server answers; volumes change once it is back.");
         p.volume = std::move(pulse);
     }
-
-    p.desktopEntries = std::make_unique<GioDesktopEntries>();
-    // GIO tells a list of desktop entries about changes on the thread that made it: the
-    // activation source gets one of its own.
-    // What the source says of itself is read on its own thread and comes back by value: once it
-    // runs, it may rewrite it there.
-    const auto [problem, following] = on(threads.activations, [&p] {
-        p.activationEntries = std::make_unique<GioDesktopEntries>();
-        p.activations = activationSource(*p.activationEntries);
-        return p.activations ? std::pair(p.activations->problem(), p.activations->description())
-                             : std::pair<QString, QString>();
-    });
-    if (!p.activations)
-        p.missing << QStringLiteral("This Wayland session offers no supported way to learn the "
-                                    "active application; volumes are not switched.");
-    else if (!problem.isEmpty())
-        p.missing << problem;
-    else
-        qCInfo(lcActivation).noquote() << QStringLiteral("following ") + following;
-
     auto players = std::make_unique<MprisPlayers>();
     if (!players->isAvailable())
         p.missing << QStringLiteral("No session bus; music players cannot be asked whether "
                                     "they play.");
     else
         p.musicPlayers = std::move(players);
+    return p;
+}
 
+ActivationParts createActivationParts() {
+    ActivationParts p;
+    p.entries = std::make_unique<GioDesktopEntries>();
+    p.source = activationSource(*p.entries);
+    if (!p.source)
+        p.missing << QStringLiteral("This Wayland session offers no supported way to learn the "
+                                    "active application; volumes are not switched.");
+    else if (const QString problem = p.source->problem(); !problem.isEmpty())
+        p.missing << problem;
+    else
+        qCInfo(lcActivation).noquote() << QStringLiteral("following ") + p.source->description();
+    return p;
+}
+
+Platform createPlatform() {
+    Platform p;
+    p.desktopEntries = std::make_unique<GioDesktopEntries>();
     // A Wayland client sees no presses in other applications: losing the keyboard stands in.
     if (isWaylandSession())
         p.mouse = std::make_unique<FocusLossMonitor>();

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/ActivationFilter.h"
+#include "core/SwitchWorker.h"
+#include "core/UserDefaults.h"
+#include "platform/Platform.h"
+
+#include <QThread>
+#include <memory>
+
+namespace vellora {
+
+// Everything on the audio thread, made and destroyed there: the volume control, the music
+// players, and the switch with the settings store it reads the table through.
+class AudioSide {
+public:
+    // settingsFile: the interface's own store's file (one file, one state).
+    AudioSide(const QString& volumeInterpreter, const QString& settingsFile);
+    ~AudioSide();
+
+    SwitchWorker& switcher() { return switcher_; }
+    VolumeControl& volume() { return *parts_.volume; }
+    // What the session lacks for this side, one plain sentence each.
+    const QStringList& missing() const { return parts_.missing; }
+
+private:
+    QThread* const thread_ = QThread::currentThread();
+    AudioParts parts_;
+    UserDefaults defaults_;
+    SwitchWorker switcher_;
+};
+
+// Everything on the activations thread, made and destroyed there: the source that follows the
+// application in front, its own desktop entries, and the filter that tells which of its reports
+// are switches of application.
+class ActivationSide {
+public:
+    ActivationSide();
+    ~ActivationSide();
+
+    // None when the session offers no way to learn the application in front.
+    ActivationFilter* filter() { return filter_.get(); }
+    const QStringList& missing() const { return parts_.missing; }
+
+private:
+    QThread* const thread_ = QThread::currentThread();
+    ActivationParts parts_;
+    std::unique_ptr<ActivationFilter> filter_; // ends before the source it follows
+};
+
+} // namespace vellora
