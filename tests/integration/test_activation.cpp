@@ -97,6 +97,26 @@ private Q_SLOTS:
         QCOMPARE(reported(spy), QStringList({"Alpha", "Beta", "<none>"}));
     }
 
+    // What is in front as a source starts is where switching starts from: another window of
+    // that application is no switch.
+    void startIsNoSwitch() {
+        TestWindows windows;
+        const QString alpha = xterm(windows, "Alpha"), beta = xterm(windows, "Beta");
+        windows.start("xterm", {"-class", "Alpha", "-title", "other"}, "Alpha");
+        const auto other = desktop::run("xdotool", {"search", "--sync", "--name", "^other$"});
+        QVERIFY(!alpha.isEmpty() && !beta.isEmpty() && other);
+        QVERIFY(TestWindows::activate(alpha));
+        X11ActivationSource fresh(entries);
+        ActivationFilter filter(fresh);
+        QSignalSpy spy(&filter, &ActivationFilter::applicationActivated);
+        for (const QString& window : {other->trimmed(), beta}) {
+            QVERIFY(setActive(window));
+            QTest::qWait(kSettled); // each step is seen on its own
+        }
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy[0][0].value<Front>()->localizedName, "Beta");
+    }
+
     // A window gone by the time it is announced is no application; one whose class comes late
     // is none until its class arrives.
     void unrulyWindows() {

@@ -37,6 +37,14 @@ X11ActivationSource::X11ActivationSource(DesktopEntrySource& entries, QObject* p
     d->retry.setSingleShot(true);
     connect(&d->retry, &QTimer::timeout, this, &X11ActivationSource::connectToServer);
     connectToServer();
+    if (d->x) {
+        // What is in front as this program starts is where switching starts from, not a switch:
+        // coming back to it from this program's own window changes nothing. Looked at once the
+        // event loop runs, when the reports have a listener.
+        startFromFirstReport();
+        QMetaObject::invokeMethod(
+            this, [this] { activeWindowChanged(1, true); }, Qt::QueuedConnection);
+    }
 }
 
 X11ActivationSource::~X11ActivationSource() = default;
@@ -114,11 +122,13 @@ void X11ActivationSource::drain() {
 
 namespace vellora {
 
-void X11ActivationSource::activeWindowChanged(int changes) {
+void X11ActivationSource::activeWindowChanged(int changes, bool firstLook) {
+    if (!d->x)
+        return;
     const auto window = d->x->activeWindow();
     if (!window)
         return; // unreadable
-    if (*window == d->lastWindow) {
+    if (*window == d->lastWindow && !firstLook) {
         // Focus went elsewhere and came back before it was looked at (the window manager says
         // so at least twice): for the user that was a switch back to this application.
         if (changes >= 2 && *window != 0)

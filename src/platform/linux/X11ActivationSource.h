@@ -31,8 +31,9 @@ private:
     void connectToServer();
     void serverLost();
     void drain();
-    // changes: how many announcements of a new active window were read at once.
-    void activeWindowChanged(int changes);
+    // changes: how many announcements of a new active window were read at once. A first look
+    // reports even a window seen before.
+    void activeWindowChanged(int changes, bool firstLook = false);
     void pendingWindowNamed();
     void windowDestroyed(uint32_t window);
 
