@@ -7,6 +7,7 @@
 #include "platform/DesktopEntry.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -20,6 +21,13 @@ struct X11ActivationSource::Impl {
     std::unique_ptr<QSocketNotifier> notifier; // a child of the source, declared after x
     uint32_t lastWindow = 0;                   // the active window last seen
     uint32_t pendingWindow = 0; // active, but not yet named: waiting for its WM_CLASS
+    // What each window seen in front is, until it is destroyed (watched for that meanwhile), so
+    // that coming back to it costs one read of the active window and nothing more.
+    struct Known {
+        std::optional<RunningApplication> application;
+        bool own = false; // a window of this program
+    };
+    QHash<uint32_t, Known> known;
     Backoff backoff;
     bool lossReported = false;
     QTimer retry; // a child of the source
@@ -76,11 +84,13 @@ void X11ActivationSource::connectToServer() {
     connect(d->notifier.get(), &QSocketNotifier::activated, this, &X11ActivationSource::drain);
     d->lastWindow = 0;
     d->pendingWindow = 0;
+    d->known.clear(); // window ids of another server, perhaps
 }
 
 void X11ActivationSource::serverLost() {
     d->notifier.reset();
     d->x.reset();
+    d->known.clear();
     if (!d->lossReported) {
         d->lossReported = true;
         qCWarning(lcActivation, "lost the X server; retrying");
@@ -128,21 +138,27 @@ void X11ActivationSource::activeWindowChanged(int changes, bool firstLook) {
     const auto window = d->x->activeWindow();
     if (!window)
         return; // unreadable
+    const auto known = d->known.constFind(*window);
     if (*window == d->lastWindow && !firstLook) {
         // Focus went elsewhere and came back before it was looked at (the window manager says
         // so at least twice): for the user that was a switch back to this application.
-        if (changes >= 2 && *window != 0)
-            if (auto facts = d->x->describe(*window);
-                facts && Impl::named(*facts) && facts->pid != QCoreApplication::applicationPid())
-                Q_EMIT frontReturned(d->namer.name(std::move(*facts)));
+        if (changes >= 2 && known != d->known.cend() && !known->own)
+            Q_EMIT frontReturned(known->application);
         return; // else a repeat
     }
-    if (d->lastWindow)
-        d->x->unwatch(d->lastWindow);
+    if (d->lastWindow && !d->known.contains(d->lastWindow))
+        d->x->unwatch(d->lastWindow); // a known window stays watched for its end
     d->lastWindow = *window;
     d->pendingWindow = 0;
     if (*window == 0) {
         reportFront(std::nullopt); // no active window: no application
+        return;
+    }
+    if (known != d->known.cend()) {
+        if (known->own)
+            Q_EMIT ownWindowInFront();
+        else
+            reportFront(known->application);
         return;
     }
     // Watched before it is read: for its end, since the server may hand its id to a later
@@ -154,13 +170,16 @@ void X11ActivationSource::activeWindowChanged(int changes, bool firstLook) {
         return;
     }
     if (facts->pid == QCoreApplication::applicationPid()) {
-        d->x->unwatch(*window);
+        d->x->watch(*window, false); // its end is all that matters now
+        d->known.insert(*window, {std::nullopt, true});
         Q_EMIT ownWindowInFront(); // a popover or menu of this program: not an application switch
         return;
     }
     if (Impl::named(*facts)) {
-        d->x->watch(*window, false); // its end is all that matters now
-        reportFront(d->namer.name(std::move(*facts)));
+        d->x->watch(*window, false);
+        const auto application = d->namer.name(std::move(*facts));
+        d->known.insert(*window, {application, false});
+        reportFront(application);
         return;
     }
     // Not named yet: until it names an application, none is in front.
@@ -175,11 +194,13 @@ void X11ActivationSource::pendingWindowNamed() {
     if (!facts || !Impl::named(*facts))
         return;
     d->x->watch(d->pendingWindow, false);
-    d->pendingWindow = 0;
-    reportFront(d->namer.name(std::move(*facts)));
+    const auto application = d->namer.name(std::move(*facts));
+    d->known.insert(std::exchange(d->pendingWindow, 0), {application, false});
+    reportFront(application);
 }
 
 void X11ActivationSource::windowDestroyed(uint32_t window) {
+    d->known.remove(window); // its id may be handed to a later window
     if (window == d->lastWindow) {
         d->lastWindow = 0;
         // The window in front is gone; unless the window manager names another one soon,
