@@ -16,6 +16,7 @@
 #include <QThread>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 using namespace bench;
 using namespace std::chrono_literals;
@@ -118,6 +119,26 @@ struct Stats {
         out[prefix + "_missed"] = missed;
     }
 };
+
+// The same applications as xterm windows, which redraw when they gain and lose the focus as real
+// applications do: the program's questions to the X server then wait behind that drawing.
+std::vector<Fixture> redrawingWindows(const std::vector<Fixture>& plain,
+                                      std::vector<std::unique_ptr<QProcess>>& terminals) {
+    std::vector<Fixture> out;
+    for (const Fixture& f : plain) {
+        const QString title = QStringLiteral("bench-") + f.wmClass;
+        auto& term = terminals.emplace_back(std::make_unique<QProcess>());
+        term->start("xterm", {"-name", f.instance, "-class", f.wmClass, "-title", title});
+        QProcess search;
+        search.start("xdotool", {"search", "--sync", "--name", "^" + title + "$"});
+        search.waitForFinished(10000);
+        const uint32_t window = search.readAllStandardOutput().split('\n').value(0).toUInt();
+        if (!window)
+            qFatal("no xterm window of %s", f.wmClass);
+        out.push_back({f.instance, f.wmClass, f.level, window});
+    }
+    return out;
+}
 
 // From the window manager naming the window active to the audio server announcing the new
 // volume to our own subscriber; the program is let come to rest before each activation.
@@ -287,6 +308,10 @@ int main(int argc, char** argv) {
         results["rss_mb"] = round2(vellora.startedRssMb);
         switchLatency(vellora.pid(), x, sink, apps, activations).into(results, "switch_native");
         say("native switch done");
+        std::vector<std::unique_ptr<QProcess>> terminals; // closed at the end of this run
+        switchLatency(vellora.pid(), x, sink, redrawingWindows(apps, terminals), activations)
+            .into(results, "switch_redraw");
+        say("native switch between redrawing windows done");
         burst(vellora.pid(), x, sink, apps, options.value("burst").toInt(), results);
         idle(vellora.pid(), options.value("idle").toInt(), results);
     }
