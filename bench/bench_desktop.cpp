@@ -308,10 +308,14 @@ int main(int argc, char** argv) {
         results["rss_mb"] = round2(vellora.startedRssMb);
         switchLatency(vellora.pid(), x, sink, apps, activations).into(results, "switch_native");
         say("native switch done");
-        std::vector<std::unique_ptr<QProcess>> terminals; // closed at the end of this run
+        std::vector<std::unique_ptr<QProcess>> terminals;
         switchLatency(vellora.pid(), x, sink, redrawingWindows(apps, terminals), activations)
             .into(results, "switch_redraw");
         say("native switch between redrawing windows done");
+        for (auto& terminal : terminals) {
+            terminal->terminate();
+            terminal->waitForFinished(2000);
+        }
         burst(vellora.pid(), x, sink, apps, options.value("burst").toInt(), results);
         idle(vellora.pid(), options.value("idle").toInt(), results);
     }
