@@ -40,10 +40,10 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
         switcher_ = ownSwitcher_.get();
     }
     initResources();
-    editor_ = std::make_unique<VolumeEditor>(
-        *table_, services_.policy,
-        VolumeEditor::Hooks{[this] { fet(); }, [this] { fetchLog(); },
-                            [this] { return eventMonitor_.get(); }});
+    editor_ = std::make_unique<VolumeEditor>(*table_, services_.policy,
+                                             [this] { return eventMonitor_.get(); });
+    connect(editor_.get(), &VolumeEditor::listOutdated, this, &QuotesViewController::fet);
+    connect(editor_.get(), &VolumeEditor::listOutdatedNow, this, &QuotesViewController::fetchLog);
     if (!services_.alerts) {
         ownAlerts_ = std::make_unique<MessageBoxAlerts>();
         services_.alerts = ownAlerts_.get();
@@ -53,16 +53,19 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
     about_ = std::make_unique<About>(About::Services{services_.notifications, *services_.alerts,
                                                      services_.workspace, Bundle::main(),
                                                      supportURLText()});
-    OptionsMenu::Hooks hooks{[this] { resetAll(); }, [this] { replaceEditorMonitor(); },
-                             services_.quit};
-    if (services_.loginItems)
-        hooks.launchLogin = [this](QAction* sender) { launchLogin(sender); };
-    if (services_.updater) {
-        hooks.checkNow = [this] { checkNow(); };
-        hooks.updater = services_.updater;
-    }
-    hooks.about = [this] { dialogOKCancel2(); };
-    menu_ = std::make_unique<OptionsMenu>(services_.defaults, services_.policy, std::move(hooks));
+    menu_ = std::make_unique<OptionsMenu>(
+        services_.defaults, services_.policy,
+        OptionsMenu::Offers{services_.loginItems != nullptr, services_.updater});
+    connect(menu_.get(), &OptionsMenu::rebuilding, this,
+            &QuotesViewController::replaceEditorMonitor);
+    connect(menu_.get(), &OptionsMenu::resetAllChosen, this, &QuotesViewController::resetAll);
+    connect(menu_.get(), &OptionsMenu::launchAtLoginChosen, this,
+            &QuotesViewController::launchLogin);
+    connect(menu_.get(), &OptionsMenu::checkForUpdatesChosen, this,
+            &QuotesViewController::checkNow);
+    connect(menu_.get(), &OptionsMenu::aboutChosen, this, &QuotesViewController::dialogOKCancel2);
+    if (services_.quit)
+        connect(menu_.get(), &OptionsMenu::quitChosen, this, services_.quit);
 }
 
 void QuotesViewController::replaceEditorMonitor() {

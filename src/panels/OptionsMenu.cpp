@@ -8,9 +8,9 @@
 
 namespace vellora {
 
-OptionsMenu::OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
+OptionsMenu::OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Offers offers,
                          QObject* parent)
-    : QObject(parent), defaults_(defaults), policy_(policy), hooks_(std::move(hooks)) {
+    : QObject(parent), defaults_(defaults), policy_(policy), offers_(offers) {
     menux_.installEventFilter(this);
 }
 
@@ -41,8 +41,7 @@ void OptionsMenu::openMenu(const QPoint& at) {
 }
 
 void OptionsMenu::newMenu() {
-    if (hooks_.replaceEditorMonitor)
-        hooks_.replaceEditorMonitor();
+    Q_EMIT rebuilding();
     menux_.clear();
 
     const bool login = defaults_.ensureBool(UserDefaults::kLogin);
@@ -50,42 +49,34 @@ void OptionsMenu::newMenu() {
     policy_.set(hide ? ActivationPolicy::Kind::Accessory : ActivationPolicy::Kind::Regular);
     const bool itunes = defaults_.ensureBool(UserDefaults::kItunes);
 
-    add(QStringLiteral("   Reset all"), nullptr)->setObjectName(QStringLiteral("resetAll"));
+    add(QStringLiteral("   Reset all"), &OptionsMenu::resetAllChosen)
+        ->setObjectName(QStringLiteral("resetAll"));
     add(title(QStringLiteral("Ignore if iTunes is playing"), itunes), &OptionsMenu::ignoteItunes);
-    QAction* launch = addHook(title(QStringLiteral("Launch at login"), login), {});
-    if (hooks_.launchLogin) {
-        launch->setEnabled(true);
-        connect(launch, &QAction::triggered, this, [this, launch] { hooks_.launchLogin(launch); });
-    }
-    addHook(QStringLiteral("   Check for updates"), hooks_.checkNow,
-            QKeySequence(QStringLiteral("Ctrl+U")));
-    const bool automatic = hooks_.updater && hooks_.updater->automaticallyChecksForUpdates();
-    addHook(title(QStringLiteral("Automatically check for updates"), automatic),
-            hooks_.updater ? std::function<void()>([this] { checkWeek(); }) : nullptr);
+    QAction* launch = add(
+        title(QStringLiteral("Launch at login"), login), [] {}, offers_.launchAtLogin);
+    connect(launch, &QAction::triggered, this,
+            [this, launch] { Q_EMIT launchAtLoginChosen(launch); });
+    const bool updates = offers_.updater != nullptr;
+    add(QStringLiteral("   Check for updates"), &OptionsMenu::checkForUpdatesChosen, updates,
+        QKeySequence(QStringLiteral("Ctrl+U")));
+    const bool automatic = updates && offers_.updater->automaticallyChecksForUpdates();
+    add(title(QStringLiteral("Automatically check for updates"), automatic),
+        &OptionsMenu::checkWeek, updates);
     add(title(QStringLiteral("Menu Bar Only"), hide), &OptionsMenu::only);
     menux_.addSeparator();
-    addHook(QStringLiteral("   About"), hooks_.about);
-    add(QStringLiteral("   Quit"), &OptionsMenu::exit, QKeySequence(QStringLiteral("Ctrl+Q")));
+    add(QStringLiteral("   About"), &OptionsMenu::aboutChosen);
+    add(QStringLiteral("   Quit"), &OptionsMenu::exit, true,
+        QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
-QAction* OptionsMenu::add(const QString& text, void (OptionsMenu::*action)(),
+template <class Action>
+QAction* OptionsMenu::add(const QString& text, Action action, bool offered,
                           const QKeySequence& key) {
     QAction* item = menux_.addAction(text);
     item->setShortcut(key);
-    if (action)
+    item->setEnabled(offered);
+    if (offered)
         connect(item, &QAction::triggered, this, action);
-    else if (hooks_.resetAll)
-        connect(item, &QAction::triggered, this, [this] { hooks_.resetAll(); });
-    return item;
-}
-
-QAction* OptionsMenu::addHook(const QString& text, const std::function<void()>& hook,
-                              const QKeySequence& key) {
-    QAction* item = menux_.addAction(text);
-    item->setShortcut(key);
-    item->setEnabled(bool(hook));
-    if (hook)
-        connect(item, &QAction::triggered, this, hook);
     return item;
 }
 
@@ -110,17 +101,16 @@ void OptionsMenu::ignoteItunes() {
 }
 
 void OptionsMenu::checkWeek() {
-    if (!hooks_.updater)
+    if (!offers_.updater)
         return;
-    hooks_.updater->setAutomaticallyChecksForUpdates(
-        !hooks_.updater->automaticallyChecksForUpdates());
-    hooks_.updater->setAutomaticallyDownloadsUpdates(false);
+    offers_.updater->setAutomaticallyChecksForUpdates(
+        !offers_.updater->automaticallyChecksForUpdates());
+    offers_.updater->setAutomaticallyDownloadsUpdates(false);
     scheduleRebuild();
 }
 
 void OptionsMenu::exit() {
-    if (hooks_.exit)
-        hooks_.exit();
+    Q_EMIT quitChosen();
 }
 
 void OptionsMenu::scheduleRebuild() {

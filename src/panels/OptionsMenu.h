@@ -20,17 +20,13 @@ class OptionsMenu : public QObject {
     Q_OBJECT
 
 public:
-    struct Hooks {
-        std::function<void()> resetAll;
-        std::function<void()> replaceEditorMonitor; // a new outside-click monitor per rebuild
-        std::function<void()> exit;
-        std::function<void(QAction*)> launchLogin = {}; // the chosen item is the sender
-        std::function<void()> checkNow = {};
-        std::function<void()> about = {};
-        Updater* updater = nullptr; // holds the automatic-check option
+    // What this session can offer; an item it cannot is shown, but cannot be chosen.
+    struct Offers {
+        bool launchAtLogin = false;
+        Updater* updater = nullptr; // checks for updates and holds the automatic-check option
     };
 
-    OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Hooks hooks,
+    OptionsMenu(UserDefaults& defaults, ActivationPolicy& policy, Offers offers,
                 QObject* parent = nullptr);
 
     void openMenu(const QPoint& at);
@@ -48,18 +44,27 @@ public:
 
     static QString title(const QString& words, bool on);
 
+Q_SIGNALS:
+    void resetAllChosen();
+    void launchAtLoginChosen(QAction* item); // the item shows the option's state
+    void checkForUpdatesChosen();
+    void aboutChosen();
+    void quitChosen();
+    // A new menu is about to be built (the editor's outside-click monitor is made anew).
+    void rebuilding();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* add(const QString& title, void (OptionsMenu::*action)(), const QKeySequence& key = {});
-    // An item whose action is a hook; it cannot be chosen when the hook is missing.
-    QAction* addHook(const QString& title, const std::function<void()>& hook,
-                     const QKeySequence& key = {});
+    // An item that runs action when chosen, and can be chosen only when offered.
+    template <class Action>
+    QAction* add(const QString& title, Action action, bool offered = true,
+                 const QKeySequence& key = {});
 
     UserDefaults& defaults_;
     ActivationPolicy& policy_;
-    Hooks hooks_;
+    Offers offers_;
     QMenu menux_;
     QPointer<QTimer> uiUpdateTimerx_;
 };

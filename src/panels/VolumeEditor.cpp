@@ -33,9 +33,9 @@ public:
 };
 } // namespace
 
-VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
-                           QObject* parent)
-    : QObject(parent), table_(table), policy_(policy), hooks_(std::move(hooks)),
+VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy,
+                           std::function<EventMonitor*()> monitor, QObject* parent)
+    : QObject(parent), table_(table), policy_(policy), monitor_(std::move(monitor)),
       sliderStyle_(std::make_unique<ClickToPosition>()) {}
 
 VolumeEditor::~VolumeEditor() = default;
@@ -59,7 +59,7 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     }
     popover_ = std::make_unique<Popover>(policy_);
     popover_->installEventFilter(this);
-    if (EventMonitor* monitor = hooks_.monitor ? hooks_.monitor() : nullptr) {
+    if (EventMonitor* monitor = monitor_ ? monitor_() : nullptr) {
         monitor->stop();
         monitor->start();
     }
@@ -154,8 +154,7 @@ void VolumeEditor::disable() {
     setLabel(shortName(subject_.name), QStringLiteral(" - Disabled"));
     if (slider_) // the click gave the button the keyboard: the arrow keys move the level again
         slider_->setFocus();
-    if (hooks_.fetchLog)
-        hooks_.fetchLog();
+    Q_EMIT listOutdatedNow();
 }
 
 bool VolumeEditor::isShown() const {
@@ -167,16 +166,14 @@ void VolumeEditor::closePopover() {
         popover_->performClose();
     stopMonitor();
     diag(QStringLiteral("close"));
-    if (hooks_.fet)
-        hooks_.fet();
+    Q_EMIT listOutdated();
 }
 
 void VolumeEditor::outsideClick() {
     if (!isShown())
         return;
     closePopover();
-    if (hooks_.fetchLog)
-        hooks_.fetchLog();
+    Q_EMIT listOutdatedNow();
 }
 
 void VolumeEditor::dismiss() {
@@ -224,7 +221,7 @@ bool VolumeEditor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void VolumeEditor::stopMonitor() {
-    if (EventMonitor* monitor = hooks_.monitor ? hooks_.monitor() : nullptr)
+    if (EventMonitor* monitor = monitor_ ? monitor_() : nullptr)
         monitor->stop();
 }
 

@@ -27,14 +27,10 @@ class VolumeEditor : public QObject {
     Q_OBJECT
 
 public:
-    struct Hooks {
-        std::function<void()> fet;              // refresh the list later
-        std::function<void()> fetchLog;         // refresh the list now-ish
-        std::function<EventMonitor*()> monitor; // the editor's outside-click monitor, if any
-    };
-
-    VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy, Hooks hooks,
-                 QObject* parent = nullptr);
+    // monitor: the editor's outside-click monitor at the time, if any (it is made anew with the
+    // options menu).
+    VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy,
+                 std::function<EventMonitor*()> monitor, QObject* parent = nullptr);
     ~VolumeEditor() override;
 
     // Opens the editor for an application, attached to the widget that asked for it.
@@ -62,6 +58,12 @@ public:
     // The name cut to its first 20 user-perceived characters.
     static QString shortName(const QString& name);
 
+Q_SIGNALS:
+    // The list should show what the editor changed: once the current event is done with (the
+    // editor closed), or at once (a level stored or removed, a click outside).
+    void listOutdated();
+    void listOutdatedNow();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -74,7 +76,7 @@ private:
 
     AppVolumeTable& table_;
     ActivationPolicy& policy_;
-    Hooks hooks_;
+    std::function<EventMonitor*()> monitor_;
     std::unique_ptr<QStyle> sliderStyle_; // outlives every slider: declared before the popover
     std::unique_ptr<Popover> popover_;
     QPointer<QPushButton> disableButton_;

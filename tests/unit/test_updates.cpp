@@ -257,8 +257,8 @@ private Q_SLOTS:
     void menuToggle() {
         Harness h;
         int checks = 0;
-        OptionsMenu menu(*h.store.defaults, h.policy,
-                         {{}, {}, {}, {}, [&] { ++checks; }, [] {}, h.updater.get()});
+        OptionsMenu menu(*h.store.defaults, h.policy, {false, h.updater.get()});
+        connect(&menu, &OptionsMenu::checkForUpdatesChosen, this, [&] { ++checks; });
         h.store.defaults->setBool(Updater::kAutomaticDownloads, true);
         for (const bool on : {true, false}) {
             menu.newMenu();
