@@ -2,23 +2,29 @@
 
 namespace vellora {
 
-void NotificationCenter::addObserver(const QString& name, QObject* receiver,
-                                     std::function<void()> handler) {
-    observers_[name].push_back({receiver, std::move(handler)});
+namespace {
+using Notification = void (NotificationCenter::*)();
+
+Notification signalOf(NotificationCenter::Name name) {
+    switch (name) {
+    case NotificationCenter::Name::Open:
+        return &NotificationCenter::open;
+    case NotificationCenter::Name::ClosePop:
+        return &NotificationCenter::closepop;
+    case NotificationCenter::Name::Atu:
+        break;
+    }
+    return &NotificationCenter::atu;
+}
+} // namespace
+
+void NotificationCenter::addObserver(Name name, QObject* receiver, std::function<void()> handler) {
+    connect(this, signalOf(name), receiver, std::move(handler));
 }
 
-void NotificationCenter::post(const QString& name) {
-    auto it = observers_.find(name);
-    if (it == observers_.end())
-        return;
-    // Handlers may add observers: walk a copy.
-    const std::vector<Observer> current = *it;
-    for (const Observer& o : current) {
-        if (o.receiver)
-            o.handler();
-    }
-    auto& list = observers_[name];
-    std::erase_if(list, [](const Observer& o) { return o.receiver.isNull(); });
+void NotificationCenter::post(Name name) {
+    // An observer a handler adds hears the next posting, not this one.
+    (this->*signalOf(name))();
 }
 
 } // namespace vellora

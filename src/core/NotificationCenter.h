@@ -1,34 +1,33 @@
 #pragma once
 
-#include <QHash>
 #include <QObject>
-#include <QPointer>
-#include <QString>
 #include <functional>
-#include <vector>
 
 namespace vellora {
 
-// The names of the notifications the shell and the list post to each other.
-namespace notification {
-inline const QString kOpen = QStringLiteral("open");         // show the main popover
-inline const QString kClosePop = QStringLiteral("closepop"); // close the main popover
-inline const QString kAtu = QStringLiteral("atu");           // refresh the list
-} // namespace notification
+// The notifications the shell, the list and About send each other, each a signal under the name
+// it is known by. Delivered at once, on the posting thread, in the order observers registered;
+// an observer is dropped when its receiver is destroyed.
+class NotificationCenter : public QObject {
+    Q_OBJECT
 
-// Named notifications, delivered synchronously on the posting thread, in the order observers
-// registered. An observer is dropped when its receiver is destroyed.
-class NotificationCenter {
 public:
-    void addObserver(const QString& name, QObject* receiver, std::function<void()> handler);
-    void post(const QString& name);
+    enum class Name { Open, ClosePop, Atu };
 
-private:
-    struct Observer {
-        QPointer<QObject> receiver;
-        std::function<void()> handler;
-    };
-    QHash<QString, std::vector<Observer>> observers_;
+    // Runs handler whenever name is posted, while receiver lives.
+    void addObserver(Name name, QObject* receiver, std::function<void()> handler);
+    void post(Name name);
+
+Q_SIGNALS:
+    void open();     // "open": show the main popover
+    void closepop(); // "closepop": close the main popover
+    void atu();      // "atu": refresh the list
 };
+
+namespace notification {
+inline constexpr auto kOpen = NotificationCenter::Name::Open;
+inline constexpr auto kClosePop = NotificationCenter::Name::ClosePop;
+inline constexpr auto kAtu = NotificationCenter::Name::Atu;
+} // namespace notification
 
 } // namespace vellora
