@@ -8,4 +8,5 @@ Q_LOGGING_CATEGORY(lcList, "vellora.list", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcScript, "vellora.script", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcSettings, "vellora.settings", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcShell, "vellora.shell", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcUpdates, "vellora.updates", QtInfoMsg)
 } // namespace vellora

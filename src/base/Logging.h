@@ -15,4 +15,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcList)       // "vellora.list": the catalogue of app
 Q_DECLARE_LOGGING_CATEGORY(lcScript)     // "vellora.script": the volume script runner
 Q_DECLARE_LOGGING_CATEGORY(lcSettings)   // "vellora.settings": the stored settings and levels
 Q_DECLARE_LOGGING_CATEGORY(lcShell)      // "vellora.shell": start, tray, quit, single instance
+Q_DECLARE_LOGGING_CATEGORY(lcUpdates)    // "vellora.updates": the update feed and its checks
 } // namespace vellora

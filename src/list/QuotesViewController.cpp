@@ -79,8 +79,6 @@ void QuotesViewController::replaceEditorMonitor() {
 }
 
 QuotesViewController::~QuotesViewController() {
-    if (services_.updater)
-        services_.updater->setDelegate(nullptr);
     // The filter refers to the navigation: take it off the application first.
     if (navigationFilter_ && qApp)
         qApp->removeEventFilter(navigationFilter_.get());
@@ -147,7 +145,7 @@ void QuotesViewController::viewDidLoad() {
     if (services_.updater) {
         services_.updater->setFeedURL(QUrl(feedURLText(), QUrl::StrictMode));
         services_.updater->setUpdateCheckInterval(86400.0);
-        services_.updater->setDelegate(this);
+        followUpdater(*services_.updater);
     }
 }
 
@@ -287,17 +285,24 @@ void QuotesViewController::dialogOKCancel3() {
     about_->dialogOKCancel3();
 }
 
-void QuotesViewController::didFinishLoadingAppcast(Updater&, const Appcast& appcast) {
+void QuotesViewController::followUpdater(Updater& updater) {
+    connect(&updater, &Updater::feedLoaded, this, &QuotesViewController::didFinishLoadingAppcast);
+    connect(&updater, &Updater::updateFound, this, &QuotesViewController::didFindValidUpdate);
+    connect(&updater, &Updater::noUpdateFound, this,
+            &QuotesViewController::updaterDidNotFindUpdate);
+}
+
+void QuotesViewController::didFinishLoadingAppcast(const Appcast& appcast) {
     diag(QStringLiteral("didFinishLoadingAppcast"));
     if (!appcast.userAgentString.isEmpty())
         diag(appcast.userAgentString);
 }
 
-void QuotesViewController::didFindValidUpdate(Updater&, const AppcastItem&) {
+void QuotesViewController::didFindValidUpdate(const AppcastItem&) {
     diag(QStringLiteral("didFindValidUpdate"));
 }
 
-void QuotesViewController::updaterDidNotFindUpdate(Updater&) {
+void QuotesViewController::updaterDidNotFindUpdate() {
     diag(QStringLiteral("updaterDidNotFindUpdate"));
 }
 

@@ -48,7 +48,7 @@ class Workspace;
 // the volume switch, update checks and About. Its view is built from the form
 // "QuotesViewController" when first asked for; loading it wires the list to "atu" and the
 // updater to the vendor's feed.
-class QuotesViewController : public QObject, public UpdaterDelegate {
+class QuotesViewController : public QObject {
     Q_OBJECT
 
 public:
@@ -105,10 +105,12 @@ public:
     void dialogOKCancel2();
     void dialogOKCancel3();
 
-    // What the updater reports, written out as diagnostic lines.
-    void didFinishLoadingAppcast(Updater& updater, const Appcast& appcast) override;
-    void didFindValidUpdate(Updater& updater, const AppcastItem& item) override;
-    void updaterDidNotFindUpdate(Updater& updater) override;
+    // What the updater reports, written out as diagnostic lines under the names of an updater's
+    // delegate. Told by the services' updater once the view loads, or by the one given here.
+    void followUpdater(Updater& updater);
+    void didFinishLoadingAppcast(const Appcast& appcast);
+    void didFindValidUpdate(const AppcastItem& item);
+    void updaterDidNotFindUpdate();
     Updater* update() const { return services_.updater; }
 
     // Outlets.

@@ -1,11 +1,11 @@
 #include "Updater.h"
 
 #include "Alert.h"
+#include "base/Logging.h"
 #include "core/UserDefaults.h"
 #include "core/Version.h"
 #include "platform/Workspace.h"
 
-#include <QDebug>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -164,17 +164,16 @@ void Updater::finish(const QByteArray& body, const QString& fetchError) {
     std::optional<AppcastItem> newer;
     if (appcast) {
         appcast->userAgentString = userAgentString();
-        if (delegate_)
-            delegate_->didFinishLoadingAppcast(*this, *appcast);
+        Q_EMIT feedLoaded(*appcast);
         const auto newest = appcast->newest();
         if (newest && compareVersions(newest->version, services_.currentVersion) > 0)
             newer = newest;
-        if (delegate_ && newer)
-            delegate_->didFindValidUpdate(*this, *newer);
-        else if (delegate_)
-            delegate_->updaterDidNotFindUpdate(*this);
+        if (newer)
+            Q_EMIT updateFound(*newer);
+        else
+            Q_EMIT noUpdateFound();
     } else {
-        qWarning().noquote() << "Vellora: the update check failed:" << error;
+        qCWarning(lcUpdates).noquote() << "the update check failed:" << error;
     }
 
     Q_EMIT checkFinished();

@@ -18,18 +18,6 @@ class Updater;
 class UserDefaults;
 class Workspace;
 
-// Told about the checks of an updater; the calls follow the order of the events.
-class UpdaterDelegate {
-public:
-    virtual ~UpdaterDelegate() = default;
-    // The feed was read.
-    virtual void didFinishLoadingAppcast(Updater& updater, const Appcast& appcast) = 0;
-    // The feed lists a newer version than this one.
-    virtual void didFindValidUpdate(Updater& updater, const AppcastItem& item) = 0;
-    // The feed lists nothing newer.
-    virtual void updaterDidNotFindUpdate(Updater& updater) = 0;
-};
-
 // Keeps the program up to date: reads the vendor's update feed, compares its newest release
 // with this version and tells the user. A check the user asks for answers with a dialog; when
 // automatic checks are on, at most one quiet check runs per interval, at the time it falls
@@ -59,7 +47,6 @@ public:
     // Seconds between automatic checks; at least an hour.
     void setUpdateCheckInterval(double seconds);
     double updateCheckInterval() const { return interval_; }
-    void setDelegate(UpdaterDelegate* delegate) { delegate_ = delegate; }
 
     bool automaticallyChecksForUpdates() const;
     void setAutomaticallyChecksForUpdates(bool on);
@@ -81,6 +68,11 @@ public:
     void checkIfDue();
 
 Q_SIGNALS:
+    // What each check found, in this order: the feed was read; it lists a newer version than
+    // this one, or nothing newer.
+    void feedLoaded(const Appcast& appcast);
+    void updateFound(const AppcastItem& item);
+    void noUpdateFound();
     void updateFoundQuietly(const AppcastItem& item);
     // A check ended, whatever came of it (before the user's dialog, if any, is shown).
     void checkFinished();
@@ -98,7 +90,6 @@ private:
     QNetworkAccessManager network_;
     QUrl feedURL_;
     double interval_ = 86400;
-    UpdaterDelegate* delegate_ = nullptr;
     QTimer schedule_;
     std::unique_ptr<FeedRequest> request_;
     bool userWaiting_ = false;

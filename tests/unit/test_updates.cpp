@@ -81,7 +81,7 @@ struct Harness : UiHarness {
         const FeedRequest::Limits limits{std::chrono::milliseconds(400), 64 * 1024};
         updater = std::make_unique<Updater>(
             Updater::Services{*store.defaults, answers, &answers, "1.10", clock, limits});
-        updater->setDelegate(&controller);
+        controller.followUpdater(*updater);
         updater->setFeedURL(server.url());
     }
     std::function<QDateTime()> clock = [this] { return now; };
