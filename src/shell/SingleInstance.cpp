@@ -33,9 +33,10 @@ QString lockError(QLockFile::LockError error) {
 SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent) {
     // The session's runtime folder is private to the user and to this login.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString key = runtime.isEmpty()
-                            ? name + QLatin1Char('-') + qEnvironmentVariable("USER", "user")
-                            : runtime + QLatin1Char('/') + name + QStringLiteral(".instance");
+    const QString key =
+        runtime.isEmpty()
+            ? name + QLatin1Char('-') + qEnvironmentVariable("USER", QStringLiteral("user"))
+            : runtime + QLatin1Char('/') + name + QStringLiteral(".instance");
     // Starts at the same moment take turns: probing, clearing a stale socket and listening
     // happen as one step, so a later start always finds the earlier one listening.
     const QString lockPath = (runtime.isEmpty() ? QDir::tempPath() + QLatin1Char('/') + key : key) +

@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
             bundle->infoDictionary().value(QStringLiteral("CFBundleIdentifier")).toString());
     // The version the bundle declares, else (a copy outside its bundle) the one it was built as.
     QString version =
-        bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString() : "";
+        bundle ? bundle->infoDictionary().value(QStringLiteral("CFBundleVersion")).toString()
+               : QString();
     if (version.isEmpty())
         version = QApplication::applicationVersion();
     vellora::Updater updater({defaults, alerts, platform.workspace.get(), version});

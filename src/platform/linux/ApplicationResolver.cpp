@@ -45,7 +45,8 @@ void ApplicationResolver::setEntries(const QList<DesktopEntry>& entries,
 const DesktopEntry* ApplicationResolver::byId(const QString& id) const {
     if (id.isEmpty())
         return nullptr;
-    const QString full = id.endsWith(QLatin1String(".desktop")) ? id : id + ".desktop";
+    const QString full =
+        id.endsWith(QLatin1String(".desktop")) ? id : id + QLatin1String(".desktop");
     const auto it = byId_.constFind(QFileInfo(full).fileName());
     return it == byId_.constEnd() ? nullptr : &entries_.at(*it);
 }

@@ -122,7 +122,8 @@ ScriptResult SystemEventsScripts::execute(const QString& source) {
         const QString path = m.captured(1), name = m.captured(2);
         // The entry is checked as it is written: a plain name, an absolute path, one line.
         if (!QFileInfo(path).isAbsolute() ||
-            !autostart::writeEntry(name, name, QDir::cleanPath(path + "/Contents/MacOS/" + name)))
+            !autostart::writeEntry(
+                name, name, QDir::cleanPath(path + QLatin1String("/Contents/MacOS/") + name)))
             return failure(
                 QStringLiteral("System Events got an error: Can’t make login item \\\"%1\\\".")
                     .arg(name),
