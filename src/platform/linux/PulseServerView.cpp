@@ -130,24 +130,19 @@ void PulseVolumeControl::Impl::onEvent(pa_context*, pa_subscription_event_type_t
 // --- a stale view renewed ---
 
 void PulseVolumeControl::Impl::reaskLater() {
-    if (reask || reasked >= kReaskLimit)
+    if (reask.active() || reasked >= kReaskLimit)
         return;
-    const timeval when = after(pa_usec_t(200 << reasked++) * PA_USEC_PER_MSEC);
-    reask = api->time_new(api, &when, &Impl::onReask, this);
+    reask.start(pa_usec_t(200 << reasked++) * PA_USEC_PER_MSEC);
 }
 
-void PulseVolumeControl::Impl::onReask(pa_mainloop_api* api, pa_time_event* e, const timeval*,
-                                       void* self) {
-    auto* d = static_cast<Impl*>(self);
-    api->time_free(e);
-    d->reask = nullptr;
-    if (!d->context || !d->sinkName.isEmpty())
+void PulseVolumeControl::Impl::reaskNow() {
+    if (!context || !sinkName.isEmpty())
         return;
-    qCDebug(lcAudio, "no default output yet; asking again (%d)", d->reasked);
-    if (d->reasked < kFreshViewAt)
-        d->refreshServer();
+    qCDebug(lcAudio, "no default output yet; asking again (%d)", reasked);
+    if (reasked < kFreshViewAt)
+        refreshServer();
     else
-        d->openFresh();
+        openFresh();
 }
 
 void PulseVolumeControl::Impl::awaitFreshView() {
@@ -156,23 +151,14 @@ void PulseVolumeControl::Impl::awaitFreshView() {
 }
 
 void PulseVolumeControl::Impl::renewIfDue(bool untilDue) {
-    if (renewals >= int(std::size(kRenewAfterMs)) || renew)
+    if (renewals >= int(std::size(kRenewAfterMs)) || renew.active())
         return;
     const pa_usec_t due = connectedAt + kRenewAfterMs[renewals] * PA_USEC_PER_MSEC;
     if (pa_rtclock_now() >= due) {
         openFresh();
     } else if (untilDue) {
-        const timeval when = after(due - pa_rtclock_now());
-        renew = api->time_new(api, &when, &Impl::onRenewDue, this);
+        renew.start(due - pa_rtclock_now());
     }
-}
-
-void PulseVolumeControl::Impl::onRenewDue(pa_mainloop_api* api, pa_time_event* e, const timeval*,
-                                          void* self) {
-    auto* d = static_cast<Impl*>(self);
-    api->time_free(e);
-    d->renew = nullptr;
-    d->openFresh();
 }
 
 void PulseVolumeControl::Impl::openFresh() {

@@ -37,12 +37,8 @@ void PulseVolumeControl::Impl::dropContext() {
     outputMoved = false;
     resyncOwed = false;
     stalled = false; // a new connection is a resync anyway
-    if (reask)
-        api->time_free(reask);
-    reask = nullptr;
-    if (renew)
-        api->time_free(renew);
-    renew = nullptr;
+    reask.stop();
+    renew.stop();
     forget(fresh);
     forget(context);
 }
@@ -74,18 +70,8 @@ void PulseVolumeControl::Impl::lost() {
 }
 
 void PulseVolumeControl::Impl::scheduleRetry() {
-    if (retry)
-        return;
-    const timeval when = after(pa_usec_t(backoff.next().count()) * PA_USEC_PER_MSEC);
-    retry = api->time_new(api, &when, &Impl::onRetry, this);
-}
-
-void PulseVolumeControl::Impl::onRetry(pa_mainloop_api* api, pa_time_event* e, const timeval*,
-                                       void* self) {
-    auto* d = static_cast<Impl*>(self);
-    api->time_free(e);
-    d->retry = nullptr;
-    d->connect();
+    if (!retry.active())
+        retry.start(pa_usec_t(backoff.next().count()) * PA_USEC_PER_MSEC);
 }
 
 void PulseVolumeControl::Impl::onState(pa_context* c, void* self) {
@@ -151,9 +137,7 @@ PulseVolumeControl::PulseVolumeControl(QObject* parent) : VolumeControl(parent),
 
 PulseVolumeControl::~PulseVolumeControl() {
     pa_threaded_mainloop_lock(d->loop);
-    if (d->retry)
-        d->api->time_free(d->retry);
-    d->retry = nullptr;
+    d->retry.stop();
     d->dropContext();
     pa_threaded_mainloop_unlock(d->loop);
     pa_threaded_mainloop_stop(d->loop);

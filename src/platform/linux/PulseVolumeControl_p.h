@@ -12,24 +12,46 @@
 #include <QString>
 #include <optional>
 #include <pulse/pulseaudio.h>
+#include <utility>
 
 namespace vellora {
 
 struct PulseVolumeControl::Impl {
     static constexpr pa_usec_t kCallBound = 1000 * 1000; // every call waits at most one second
 
+    // A timer of the main loop that runs one of Impl's steps once, usec from when it starts.
+    struct OneShot {
+        Impl* d;
+        void (Impl::*step)();
+        pa_time_event* event = nullptr;
+        bool active() const { return event != nullptr; }
+        void start(pa_usec_t usec) {
+            const timeval when = after(usec);
+            event = d->api->time_new(d->api, &when, &OneShot::fire, this);
+        }
+        void stop() {
+            if (event)
+                d->api->time_free(std::exchange(event, nullptr));
+        }
+        static void fire(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+            auto* timer = static_cast<OneShot*>(self);
+            timer->stop();
+            (timer->d->*timer->step)();
+        }
+    };
+
     PulseVolumeControl* owner = nullptr;
     pa_threaded_mainloop* loop = nullptr;
     pa_mainloop_api* api = nullptr;
     pa_context* context = nullptr;
-    pa_time_event* retry = nullptr;
+    OneShot retry{this, &Impl::connect};
     unsigned connections = 0; // made so far
     unsigned settledOn = 0;   // the connection whose view of the default output is complete
     // After a spell without a default output, PipeWire's server may go on telling a connection
     // that there is none although its session manager named one (a connection made as the server
     // started keeps a stale view). While there is none, the server is asked again a few times,
     // further apart each time, from the third time on over a new connection, which sees afresh.
-    pa_time_event* reask = nullptr;
+    OneShot reask{this, &Impl::reaskNow};
     int reasked = 0;                       // in this spell; an output that appears starts it again
     static constexpr int kReaskLimit = 6;  // 0.2 s doubling: the last about 12.6 s into the spell
     static constexpr int kFreshViewAt = 3; // 1.4 s into it
@@ -39,7 +61,7 @@ struct PulseVolumeControl::Impl {
     // keeps the old one): twice, the second time after the session manager has surely settled.
     // Only what happens starts it: a read or a set once it is due, or a change of outputs
     // announced before then, which sets a timer for when it is due. An idle program sleeps on.
-    pa_time_event* renew = nullptr;
+    OneShot renew{this, &Impl::openFresh};
     pa_context* fresh = nullptr;
     int waiting = 0; // requests in flight
     pa_usec_t connectedAt = 0;
@@ -71,7 +93,6 @@ struct PulseVolumeControl::Impl {
     void report(bool connected); // to the owner, on its thread, when it changes
     void lost();
     void scheduleRetry();
-    static void onRetry(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self);
     static void onState(pa_context* c, void* self);
     // The wall-clock time usec from now, as the main loop's timers take it.
     static timeval after(pa_usec_t usec);
@@ -92,14 +113,13 @@ struct PulseVolumeControl::Impl {
 
     // Asks again, later each time, while the server names no default output.
     void reaskLater();
-    static void onReask(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self);
+    void reaskNow();
     // A read or a set while a renewal is under way waits, within the bound of one call, for the
     // fresh connection's view: acting on the stale one would put a level on an output that is
     // no longer the default, and the session manager may remember it there.
     void awaitFreshView();
     // Renews the connection if a renewal is due; with untilDue, also one that is due later.
     void renewIfDue(bool untilDue = false);
-    static void onRenewDue(pa_mainloop_api* api, pa_time_event* e, const timeval*, void* self);
     // Opens a connection beside the one in use, to take its place once the server answers.
     void openFresh();
     static void onFreshState(pa_context* c, void* self);

@@ -1,12 +1,13 @@
 #include "ScriptVolumeControl.h"
 
 #include "base/Logging.h"
+#include "base/WholeNumber.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringDecoder>
 
-#include <algorithm>
+#include <limits>
 
 namespace vellora {
 
@@ -22,17 +23,7 @@ std::optional<VolumeReading> ScriptVolumeControl::readOutputVolume() {
 }
 
 std::optional<int> ScriptVolumeControl::percentIn(const QString& text) {
-    QStringView digits = QStringView(text).trimmed();
-    if (digits.isEmpty() ||
-        !std::ranges::all_of(digits, [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
-        return std::nullopt;
-    // Leading zeros change nothing; past them, nine digits at most (no volume is that large, and
-    // more could overflow).
-    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
-        digits = digits.mid(1);
-    if (digits.size() > 9)
-        return std::nullopt;
-    return digits.toInt();
+    return parseWholeNumber(text, std::numeric_limits<int>::max());
 }
 
 bool ScriptVolumeControl::setOutputVolume(int percent, const OutputId& output) {
