@@ -26,15 +26,18 @@ struct AudioParts {
 // The parts that follow the application in front. Made on the thread they live on, the
 // activations thread, and destroyed there.
 struct ActivationParts {
-    std::unique_ptr<DesktopEntrySource>
-        entries;                              // the source's own: GIO tells the thread that made it
+    // Read on this thread, kept current from GIO, which tells the thread that made it; each
+    // reading also goes to the index the interface reads.
+    std::unique_ptr<DesktopEntrySource> entries;
     std::unique_ptr<ActivationSource> source; // uses entries; none when the session offers no way
     QStringList missing;
 };
 
 // The outside services the interface uses, on its own thread.
 struct Platform {
-    std::unique_ptr<DesktopEntrySource> desktopEntries;
+    // The installed applications as the activations thread last read them. Outlives that
+    // thread's parts, which publish to it.
+    std::unique_ptr<DesktopEntryIndex> desktopEntries;
     std::unique_ptr<GlobalMouseMonitor> mouse;
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<LoginItems> loginItems;
@@ -48,7 +51,7 @@ struct Platform {
 // lives on. With a volume interpreter, the volume is read and set by running it with one-line
 // scripts instead of the native client.
 AudioParts createAudioParts(const QString& volumeInterpreter = {});
-ActivationParts createActivationParts();
+ActivationParts createActivationParts(DesktopEntryIndex& desktopEntries);
 Platform createPlatform();
 
 } // namespace vellora

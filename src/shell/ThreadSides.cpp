@@ -10,7 +10,8 @@ AudioSide::~AudioSide() {
     Q_ASSERT(QThread::currentThread() == thread_);
 }
 
-ActivationSide::ActivationSide() : parts_(createActivationParts()) {
+ActivationSide::ActivationSide(DesktopEntryIndex& desktopEntries)
+    : parts_(createActivationParts(desktopEntries)) {
     if (parts_.source)
         filter_ = std::make_unique<ActivationFilter>(*parts_.source);
 }

@@ -31,11 +31,12 @@ private:
 };
 
 // Everything on the activations thread, made and destroyed there: the source that follows the
-// application in front, its own desktop entries, and the filter that tells which of its reports
+// application in front, the desktop entries it names applications by (read here, and published
+// to the index the interface lists them from), and the filter that tells which of its reports
 // are switches of application.
 class ActivationSide {
 public:
-    ActivationSide();
+    explicit ActivationSide(DesktopEntryIndex& desktopEntries);
     ~ActivationSide();
 
     // None when the session offers no way to learn the application in front.

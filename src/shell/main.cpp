@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
         return std::make_unique<vellora::AudioSide>(options.value(interpreter),
                                                     defaults.filePath());
     });
-    auto activations =
-        activationThread.call([] { return std::make_unique<vellora::ActivationSide>(); });
+    auto activations = activationThread.call(
+        [&] { return std::make_unique<vellora::ActivationSide>(*platform.desktopEntries); });
     // The road of an activation: from the filter, on its thread, straight to the switch's; the
     // interface's thread is not on the way.
     if (activations->filter())

@@ -16,7 +16,8 @@ using Front = std::optional<RunningApplication>;
 class TestActivation : public QObject {
     Q_OBJECT
 
-    GioDesktopEntries entries;
+    DesktopEntryIndex entries; // the sources, on either thread, name windows from it
+    GioDesktopEntries reader{entries};
     WorkerThread worker{u"activations"_s}; // the source runs there, as in the program
     X11ActivationSource* source = new X11ActivationSource(entries); // deleted there at the end
     ActivationFilter* activations = new ActivationFilter(*source, source); // ends with it
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(source->isAvailable());
+        QVERIFY(reader.entries()); // read now, published before the source first looks
         // Handed over as the program hands activations to its switch.
         connect(
             activations, &ActivationFilter::applicationActivated, this,

@@ -2,6 +2,7 @@
 #include "platform/linux/GioDesktopEntries.h"
 
 #include <QtTest>
+#include <thread>
 
 using namespace vellora;
 
@@ -9,6 +10,7 @@ class TestDesktopEntries : public QObject {
     Q_OBJECT
 
     QTemporaryDir root;
+    DesktopEntryIndex index; // what the interface reads: each reading is published to it
     std::unique_ptr<GioDesktopEntries> source;
 
     // A file in root/<folder>/applications: common entry lines, then its own (GLib reads an
@@ -18,8 +20,8 @@ class TestDesktopEntries : public QObject {
         QVERIFY(QDir().mkpath(QFileInfo(f).path()) && f.open(QIODevice::WriteOnly));
         f.write("[Desktop Entry]\nType=Application\nExec=/bin/sh -c x\n" + lines.toUtf8() + '\n');
     }
-    std::optional<DesktopEntry> find(const QString& id) const {
-        const QList<DesktopEntry> all = source->entries().value_or(QList<DesktopEntry>{});
+    std::optional<DesktopEntry> find(const QString& id) {
+        const QList<DesktopEntry> all = index.entries().value_or(QList<DesktopEntry>{});
         const auto it = std::ranges::find(all, id, &DesktopEntry::id);
         return it == all.end() ? std::nullopt : std::optional(*it);
     }
@@ -44,7 +46,8 @@ private Q_SLOTS:
         write("first", "fm.desktop",
               "Name=Files\nMimeType=inode/directory;\nIcon=/x.png\nStartupWMClass=Q");
         write("home", "mimeapps.list", "[Default Applications]\ninode/directory=fm.desktop");
-        source = std::make_unique<GioDesktopEntries>();
+        source = std::make_unique<GioDesktopEntries>(index);
+        QVERIFY(source->entries()); // its first reading, at once: the index is read here too
     }
 
     // Each entry by id (a subfolder's name joins it), localized name (in brackets: not shown).
@@ -60,13 +63,28 @@ private Q_SLOTS:
         QCOMPARE(QStringList({fm.executable, fm.icon, fm.startupWmClass,
                               find("first-dir-wins.desktop").value_or(DesktopEntry{}).icon}),
                  QStringList({"sh", "/x.png", "Q", "calc"}));
-        QCOMPARE(source->defaultFileManagerId(), QStringLiteral("fm.desktop"));
+        QCOMPARE(index.defaultFileManagerId(), QStringLiteral("fm.desktop"));
     }
 
-    // An entry installed later is listed once the desktop reports the change.
-    void newEntriesAppear() {
+    // An entry installed later is listed once the desktop reports the change; one removed goes.
+    void changesArePublished() {
         write("home", "late.desktop", "Name=Late");
         QTRY_VERIFY_WITH_TIMEOUT(find("late.desktop").has_value(), 10000);
+        QVERIFY(QFile::remove(root.filePath("first/applications/nodisplay.desktop")));
+        QTRY_VERIFY_WITH_TIMEOUT(!find("nodisplay.desktop").has_value(), 10000);
+    }
+
+    // A reader on another thread waits for the first reading; an index never published to
+    // answers nothing once its bound has passed, rather than hold the interface.
+    void firstReadingIsWaitedFor() {
+        DesktopEntryIndex late, never(std::chrono::milliseconds(100));
+        std::thread publisher([&late] { late.publish(QList<DesktopEntry>(1), "fm.desktop"); });
+        const auto got = late.entries();
+        publisher.join();
+        QCOMPARE(got.value_or(QList<DesktopEntry>{}).size(), 1);
+        QCOMPARE(late.defaultFileManagerId(), "fm.desktop");
+        QVERIFY(!never.entries());
+        QCOMPARE(never.defaultFileManagerId(), QString());
     }
 };
 

@@ -48,20 +48,32 @@ DesktopEntry entryOf(GDesktopAppInfo* info) {
 struct GioDesktopEntries::Impl {
     GAppInfoMonitor* monitor = nullptr;
     gulong handler = 0;
-    std::optional<QList<DesktopEntry>> kept;
-    std::optional<QString> fileManager;
+    bool read = false;
+    QList<DesktopEntry> entries;
+    QString fileManagerId;
 
-    static void onChanged(GAppInfoMonitor*, gpointer self) {
-        static_cast<Impl*>(self)->kept.reset();
-        static_cast<Impl*>(self)->fileManager.reset();
+    // GIO says this once until the next g_app_info_get_all(), which the reading it starts makes.
+    static void onChanged(GAppInfoMonitor*, gpointer settle) {
+        static_cast<QTimer*>(settle)->start();
     }
 };
 
-GioDesktopEntries::GioDesktopEntries() : d(std::make_unique<Impl>()) {
-    // The monitor reports changes of the applications folders through the GLib main context,
-    // which Qt's event loop runs.
+GioDesktopEntries::GioDesktopEntries(DesktopEntryIndex& index, QObject* parent)
+    : QObject(parent), d(std::make_unique<Impl>()), index_(index) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(250);
+    connect(&settle_, &QTimer::timeout, this, &GioDesktopEntries::read);
+    // The monitor reports through the GLib main context of this thread, which Qt's event loop
+    // runs.
     d->monitor = g_app_info_monitor_get();
-    d->handler = g_signal_connect(d->monitor, "changed", G_CALLBACK(&Impl::onChanged), d.get());
+    d->handler = g_signal_connect(d->monitor, "changed", G_CALLBACK(&Impl::onChanged), &settle_);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!d->read)
+                read();
+        },
+        Qt::QueuedConnection);
 }
 
 GioDesktopEntries::~GioDesktopEntries() {
@@ -69,14 +81,7 @@ GioDesktopEntries::~GioDesktopEntries() {
     g_object_unref(d->monitor);
 }
 
-void GioDesktopEntries::invalidate() {
-    d->kept.reset();
-    d->fileManager.reset();
-}
-
-std::optional<QList<DesktopEntry>> GioDesktopEntries::entries() {
-    if (d->kept)
-        return d->kept;
+void GioDesktopEntries::read() {
     QList<DesktopEntry> result;
     GList* all = g_app_info_get_all();
     for (GList* it = all; it; it = it->next) {
@@ -84,20 +89,27 @@ std::optional<QList<DesktopEntry>> GioDesktopEntries::entries() {
             result << entryOf(G_DESKTOP_APP_INFO(it->data));
     }
     g_list_free_full(all, g_object_unref);
-    d->kept = result;
-    return result;
+    QString fileManager;
+    if (GAppInfo* app = g_app_info_get_default_for_type("inode/directory", FALSE)) {
+        fileManager = fromUtf8(g_app_info_get_id(app));
+        g_object_unref(app);
+    }
+    d->entries = result;
+    d->fileManagerId = fileManager;
+    d->read = true;
+    index_.publish(std::move(result), std::move(fileManager));
+}
+
+std::optional<QList<DesktopEntry>> GioDesktopEntries::entries() {
+    if (!d->read)
+        read();
+    return d->entries;
 }
 
 QString GioDesktopEntries::defaultFileManagerId() {
-    if (d->fileManager)
-        return *d->fileManager;
-    QString id;
-    if (GAppInfo* app = g_app_info_get_default_for_type("inode/directory", FALSE)) {
-        id = fromUtf8(g_app_info_get_id(app));
-        g_object_unref(app);
-    }
-    d->fileManager = id;
-    return id;
+    if (!d->read)
+        read();
+    return d->fileManagerId;
 }
 
 } // namespace vellora

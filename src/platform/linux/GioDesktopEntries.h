@@ -2,16 +2,22 @@
 
 #include "platform/DesktopEntry.h"
 
+#include <QObject>
+#include <QTimer>
 #include <memory>
 
 namespace vellora {
 
 // Desktop entries of $XDG_DATA_HOME and $XDG_DATA_DIRS through GIO, which applies the
 // desktop rules (first id wins, Hidden, TryExec; NoDisplay, OnlyShowIn and NotShowIn for shown).
-// The list is read once and kept until the desktop says the installed applications changed.
-class GioDesktopEntries : public DesktopEntrySource {
+// Lives on the thread that reads the folders, off the interface's: GIO tells that thread's main
+// context when the installed applications change. The folders are read once, as soon as that
+// thread's event loop runs (or at the first question asked before), and again a moment after
+// each change; every reading also goes to the index the other threads read.
+class GioDesktopEntries : public QObject, public DesktopEntrySource {
+    Q_OBJECT
 public:
-    GioDesktopEntries();
+    explicit GioDesktopEntries(DesktopEntryIndex& index, QObject* parent = nullptr);
     ~GioDesktopEntries() override;
     GioDesktopEntries(const GioDesktopEntries&) = delete;
     GioDesktopEntries& operator=(const GioDesktopEntries&) = delete;
@@ -19,12 +25,14 @@ public:
     std::optional<QList<DesktopEntry>> entries() override;
     QString defaultFileManagerId() override;
 
-    // Forgets the kept list, so the next call reads the folders again.
-    void invalidate();
-
 private:
+    void read();
+
     struct Impl;
     std::unique_ptr<Impl> d;
+    DesktopEntryIndex& index_;
+    // A package manager writes many files in a row: one reading after they settle.
+    QTimer settle_;
 };
 
 } // namespace vellora

@@ -68,9 +68,9 @@ AudioParts createAudioParts(const QString& volumeInterpreter) {
     return p;
 }
 
-ActivationParts createActivationParts() {
+ActivationParts createActivationParts(DesktopEntryIndex& desktopEntries) {
     ActivationParts p;
-    p.entries = std::make_unique<GioDesktopEntries>();
+    p.entries = std::make_unique<GioDesktopEntries>(desktopEntries);
     p.source = activationSource(*p.entries);
     if (!p.source)
         p.missing << QStringLiteral("This Wayland session offers no supported way to learn the "
@@ -84,7 +84,7 @@ ActivationParts createActivationParts() {
 
 Platform createPlatform() {
     Platform p;
-    p.desktopEntries = std::make_unique<GioDesktopEntries>();
+    p.desktopEntries = std::make_unique<DesktopEntryIndex>();
     // A Wayland client sees no presses in other applications: losing the keyboard stands in.
     if (isWaylandSession())
         p.mouse = std::make_unique<FocusLossMonitor>();
