@@ -112,7 +112,7 @@ void QuotesViewController::viewDidLoad() {
 
     list_ =
         std::make_unique<AppListView>(*table_, ui_->theView, ui_->outroView, ui_->searchController);
-    connect(list_.get(), &AppListView::applicationClicked, this, &QuotesViewController::showsy);
+    connect(list_.get(), &AppListView::applicationClicked, this, &QuotesViewController::openEditor);
     navigation_ = std::make_unique<ListNavigation>(*list_);
     navigationFilter_ = std::make_unique<NavigationFilter>(*navigation_, view_.get());
     connect(navigationFilter_.get(), &NavigationFilter::listPressed, this,
@@ -183,7 +183,7 @@ void QuotesViewController::performX() {
         list_->rebuild();
 }
 
-void QuotesViewController::coix() {
+void QuotesViewController::layOutPage() {
     if (list_)
         list_->layOutPage();
 }
@@ -193,7 +193,7 @@ void QuotesViewController::setPreviousApplication(
     switcher_->post(application);
 }
 
-void QuotesViewController::showsy(const Apps& app, const QString& title, QWidget* button) {
+void QuotesViewController::openEditor(const Apps& app, const QString& title, QWidget* button) {
     // Levels are stored under the shown name, without the status markers.
     editor_->openFor({AppVolumeTable::titleKey(displayName(app)), title}, button);
     // The editor is a window of its own and has the keyboard while it shows: the keys of the

@@ -82,14 +82,19 @@ public:
 
     void fet();
     void fetchLog();
+    // Lays out the current page of the list.
+    void layOutPage();
+    // Opens the level editor for an application of the list, attached to its button.
+    void openEditor(const Apps& app, const QString& title, QWidget* button);
     // The list's operations under the names its callers know them by: performX rebuilds the
-    // list (the search field's action), coix lays out the current page, setPreviousApplication
-    // hands an activation to the switch, and showsy opens the editor for an application of the
-    // list, attached to its button.
+    // list (the search field's action), setPreviousApplication hands an activation to the
+    // switch; and the two below lay out the current page and open the editor.
     void performX();
-    void coix();
     void setPreviousApplication(const std::optional<RunningApplication>& application);
-    void showsy(const Apps& app, const QString& title, QWidget* button);
+    void coix() { layOutPage(); }
+    void showsy(const Apps& app, const QString& title, QWidget* button) {
+        openEditor(app, title, button);
+    }
     void closePopover();
     // The main popover closed: the editor goes with it.
     void listClosed();

@@ -45,7 +45,7 @@ private Q_SLOTS:
                  {"70/*/*/*/*/" + accented, accented, accented.left(40) + ":  70 Disable?", 70},
                  {"loud/*/*/*/*/<i>&</i>", "<i>&</i>", "<i>&&</i>:  loud Disable?", 0}}) {
             s.controller.table().saveTable({"", entry, "9/*/*/*/*/Other"});
-            s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+            s.controller.openEditor(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
             QCOMPARE(e.disableButton()->text(), label);
             QCOMPARE(e.slider()->value(), slider);
             QCOMPARE(QTextDocumentFragment::fromHtml(e.slider()->toolTip()).toPlainText(), name);
@@ -106,7 +106,7 @@ private Q_SLOTS:
             return QFontMetrics(e.disableButton()->font()).horizontalAdvance(label) <= 220 - 20;
         };
         s.controller.table().saveTable({""});
-        s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+        s.controller.openEditor(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
         QSlider* slider = e.slider();
         const QPoint at(x, slider->height() / 2), beyond(-60, slider->height() / 2);
         DiagnosticCapture out;
@@ -128,7 +128,7 @@ private Q_SLOTS:
         QVERIFY2(e.disableButton()->text().endsWith(QString::fromUtf8("\u2026:   %1").arg(level)) &&
                      fits(),
                  qPrintable(e.disableButton()->text()));
-        s.controller.showsy(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
+        s.controller.openEditor(Apps{"/x.desktop", name, {}}, name, s.controller.theView());
         const QString stored = QString(":  %1 Disable?").arg(level);
         QVERIFY2(e.disableButton()->text().endsWith(stored) && fits(),
                  qPrintable(e.disableButton()->text()));
