@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # toolchain; clang and its sanitizer and libFuzzer runtime for the fuzz targets
-  cmake ninja-build g++ pkg-config clang-format git clang libclang-rt-dev
+  cmake ninja-build g++ pkg-config clang-format clang-tidy git clang libclang-rt-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-image-formats-plugins
   libpulse-dev libglib2.0-dev

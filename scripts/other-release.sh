@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the dev preset's whole suite (every CTest label) once more, inside a Debian root of the other
-# supported release: Debian 13 (trixie) on a Debian 12 machine, Debian 12 (bookworm) on a Debian 13
-# one. The root is made with debootstrap and kept outside the clone, under
+# Runs the dev preset's whole suite (every CTest label) and clang-tidy once more, inside a Debian
+# root of the other supported release: Debian 13 (trixie) on a Debian 12 machine, Debian 12
+# (bookworm) on a Debian 13 one. The root is made with debootstrap and kept outside the clone, under
 # /var/cache/vellora/<release> (VELLORA_RELEASE_ROOTS moves it; about 3 GB), and made anew when
 # scripts/install-deps.sh changes, so that it holds exactly the project's packages. Each run copies
 # in only the files whose content changed, so its build stays warm. Where no root can be had (not
@@ -101,4 +101,5 @@ unshare --mount --propagation "$propagation" --pid --fork --kill-child bash -c '
   echo "$recipe" >"$root/.vellora-root"
   exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
     CI="${CI:-}" bash -c "cd /src && cmake --preset dev >/dev/null \
-      && cmake --build --preset dev -j $(nproc) && ctest --preset dev"' bash "$root" "$recipe" 9>&-
+      && cmake --build --preset dev -j $(nproc) && ctest --preset dev \
+      && bash scripts/check-tidy.sh"' bash "$root" "$recipe" 9>&-

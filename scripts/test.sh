@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, configures, builds, checks formatting, runs CTest
-# (unit, integration, e2e, install and fault tests), then the same suite built with
+# (unit, integration, e2e, install and fault tests) and clang-tidy, then the same suite built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the unit, integration and fault tests
 # built with ThreadSanitizer, then each fuzz target briefly, then the dev
 # suite again inside a Debian root of the other supported release (scripts/other-release.sh).
@@ -36,6 +36,7 @@ if [ -z "$only" ]; then
   stage format bash scripts/check-format.sh
   stage lint-js bash scripts/lint-js.sh
   stage dev suite dev
+  stage tidy bash scripts/check-tidy.sh
   stage asan suite asan
   stage tsan suite tsan
   # A short run of every fuzz target (clang, libFuzzer); scripts/fuzz.sh says how to run longer.

@@ -86,7 +86,7 @@ std::optional<QStringList> AppVolumeTable::decode(const QVariant& stored) {
     if (error.error != QJsonParseError::NoError || !doc.isArray())
         return std::nullopt;
     QStringList list;
-    for (const QJsonValue& v : doc.array()) {
+    for (const QJsonValue v : doc.array()) {
         if (!v.isString())
             return std::nullopt;
         list << v.toString();

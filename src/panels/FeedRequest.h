@@ -20,7 +20,7 @@ class FeedRequest : public QObject {
 public:
     struct Limits {
         std::chrono::milliseconds timeout{30000}; // for the whole download
-        qint64 maxBytes = 2 * 1024 * 1024;
+        qint64 maxBytes = qint64{2} * 1024 * 1024;
     };
 
     // Why the address may not be fetched, or empty when it may.

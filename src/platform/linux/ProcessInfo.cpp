@@ -20,7 +20,7 @@ QByteArray readSmall(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return file.read(64 * 1024);
+    return file.read(qint64{64} * 1024);
 }
 
 } // namespace

@@ -17,7 +17,8 @@
 namespace vellora {
 
 struct PulseVolumeControl::Impl {
-    static constexpr pa_usec_t kCallBound = 1000 * 1000; // every call waits at most one second
+    static constexpr pa_usec_t kCallBound =
+        pa_usec_t{1000} * 1000; // every call waits at most one second
 
     // A timer of the main loop that runs one of Impl's steps once, usec from when it starts.
     struct OneShot {

@@ -46,7 +46,7 @@ QJsonObject focusedNode(const QJsonObject& node) {
     if (node.value(QLatin1String("focused")).toBool())
         return node;
     for (const char* children : {"nodes", "floating_nodes"}) {
-        for (const QJsonValue& child : node.value(QLatin1String(children)).toArray()) {
+        for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
             if (QJsonObject found = focusedNode(child.toObject()); !found.isEmpty())
                 return found;
         }
