@@ -13,17 +13,42 @@ namespace vellora {
 
 namespace {
 
-// The text after "key=" in the settings file's general section, as it stands in the file.
+// A key within its section as the settings file spells it: letters, digits, "_", "-" and "." as
+// they are, "/" as "\\", any other character as %XX or %UXXXX.
+QString keyInFile(const QString& key) {
+    QString spelt;
+    for (const QChar c : key) {
+        const char16_t u = c.unicode();
+        if (u == u'/')
+            spelt += QLatin1Char('\\');
+        else if ((u < 0x80 && c.isLetterOrNumber()) || u == u'_' || u == u'-' || u == u'.')
+            spelt += c;
+        else if (u <= 0xff)
+            spelt += QStringLiteral("%%1").arg(int(u), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            spelt += QStringLiteral("%U%1").arg(int(u), 4, 16, QLatin1Char('0')).toUpper();
+    }
+    return spelt;
+}
+
+// The text after "key=" in the settings file, as it stands there. A key without a group is in
+// the general section; "group/key" in the section of that group.
 QString storedText(const QString& path, const QString& key) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
-    bool general = true; // keys before any section header belong to the general section
+    const bool grouped = key.contains(QLatin1Char('/'));
+    const QString section =
+        QLatin1Char('[') +
+        (grouped ? keyInFile(key.section(QLatin1Char('/'), 0, 0)) : QStringLiteral("General")) +
+        QLatin1Char(']');
+    const QString name = keyInFile(grouped ? key.section(QLatin1Char('/'), 1) : key);
+    bool inSection = !grouped; // keys before any section header belong to the general section
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         if (line.startsWith(QLatin1Char('[')))
-            general = line == QLatin1String("[General]");
-        else if (general && line.section(QLatin1Char('='), 0, 0).trimmed() == key)
+            inSection = line == section;
+        else if (inSection && line.section(QLatin1Char('='), 0, 0).trimmed() == name)
             return line.section(QLatin1Char('='), 1).trimmed();
     }
     return {};
@@ -44,7 +69,8 @@ QString oneLine(const QString& text) {
 }
 } // namespace
 
-AppVolumeTable::AppVolumeTable(UserDefaults& defaults) : defaults_(defaults) {}
+AppVolumeTable::AppVolumeTable(UserDefaults& defaults, QString key)
+    : defaults_(defaults), key_(std::move(key)) {}
 
 QVariant AppVolumeTable::encode(const QStringList& list) {
     // Two lists would not read back as written: an empty one (the file says "@Invalid()", which
@@ -96,38 +122,44 @@ std::optional<QStringList> AppVolumeTable::decode(const QVariant& stored) {
 
 std::optional<QStringList> AppVolumeTable::loadTable() const {
     defaults_.reload();
-    if (!defaults_.contains(UserDefaults::kApps))
+    if (!defaults_.contains(key_))
         return std::nullopt;
-    auto table = decode(defaults_.value(UserDefaults::kApps));
+    auto table = decode(defaults_.value(key_));
     if (!table) // every level seems gone: the user hears of it, once
-        SettingsTrouble::tell(QStringLiteral("The application table in %1 could not be read, so "
-                                             "no application has a level now. The file is left "
-                                             "as it is; the table is copied aside in it at the "
-                                             "next change.")
-                                  .arg(defaults_.filePath()),
-                              defaults_.filePath());
+        SettingsTrouble::tell(
+            (key_ == UserDefaults::kApps
+                 ? QStringLiteral("The application table in %1 could not be read, so no "
+                                  "application has a level now.")
+                       .arg(defaults_.filePath())
+                 : QStringLiteral("The levels for one output (%1) in %2 could not be read, so "
+                                  "no application has a level of its own there now.")
+                       .arg(key_.section(QLatin1Char('/'), 1), defaults_.filePath())) +
+                QStringLiteral(" The file is left as it is; the table is copied aside in it at "
+                               "the next change."),
+            defaults_.filePath());
     return table;
 }
 
 void AppVolumeTable::saveTable(const QStringList& list) {
     keepUnreadableValue();
-    defaults_.setValue(UserDefaults::kApps, encode(list));
+    defaults_.setValue(key_, encode(list));
 }
 
 void AppVolumeTable::keepUnreadableValue() {
     defaults_.reload();
-    if (!defaults_.contains(UserDefaults::kApps))
+    if (!defaults_.contains(key_))
         return;
-    QVariant stored = defaults_.value(UserDefaults::kApps);
+    QVariant stored = defaults_.value(key_);
     if (decode(stored))
         return;
     // A value the store cannot represent at all is kept as the text the file holds.
     if (!stored.isValid())
-        stored = storedText(defaults_.filePath(), UserDefaults::kApps);
+        stored = storedText(defaults_.filePath(), key_);
     // Never overwrite an earlier copy: pick the first free key beside it.
-    QString key = kUnreadableKey;
+    const QString unreadable = key_ + QLatin1String(".unreadable");
+    QString key = unreadable;
     for (int n = 2; defaults_.contains(key); ++n)
-        key = kUnreadableKey + QLatin1Char('.') + QString::number(n);
+        key = unreadable + QLatin1Char('.') + QString::number(n);
     defaults_.setValue(key, stored);
     SettingsTrouble::report(
         QStringLiteral("The stored application table could not be read; kept a copy under \"%1\"")
@@ -165,7 +197,7 @@ void AppVolumeTable::removeEntry(const QString& name) {
 
 void AppVolumeTable::resetAll() {
     keepUnreadableValue();
-    defaults_.remove(UserDefaults::kApps);
+    defaults_.remove(key_);
 }
 
 std::optional<qsizetype> AppVolumeTable::findEntry(const QStringList& list, const QString& name) {

@@ -9,8 +9,8 @@ namespace vellora {
 class UserDefaults;
 
 // The per-application volume table: an ordered list of entry texts "level/*/*/*/*/name",
-// stored under "Apps". Nothing is cached: every operation reads the stored list, changes it
-// and writes it back at once.
+// stored under "Apps" (the general levels), or under an output's own key (OutputLevels). Nothing
+// is cached: every operation reads the stored list, changes it and writes it back at once.
 class AppVolumeTable {
 public:
     static inline const QString kSeparator = QStringLiteral("/*/*/*/*/");
@@ -21,7 +21,9 @@ public:
     // Key under which a stored value that cannot be read is kept before it is replaced.
     static inline const QString kUnreadableKey = QStringLiteral("Apps.unreadable");
 
-    explicit AppVolumeTable(UserDefaults& defaults);
+    explicit AppVolumeTable(UserDefaults& defaults, QString key = QStringLiteral("Apps"));
+
+    const QString& key() const { return key_; }
 
     // The stored list, or nothing when no table is stored or the stored value cannot be read.
     std::optional<QStringList> loadTable() const;
@@ -57,6 +59,7 @@ private:
     void keepUnreadableValue();
 
     UserDefaults& defaults_;
+    QString key_;
 };
 
 // The whole number from 0 to max that a level text names (surrounding white space ignored), or

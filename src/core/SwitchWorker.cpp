@@ -10,8 +10,8 @@ namespace vellora {
 
 SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
                            MusicPlayerSource* players, QObject* parent)
-    : QObject(parent), volume_(volume), table_(defaults), players_(defaults, players),
-      switch_(table_, volume, players_) {
+    : QObject(parent), volume_(volume), table_(defaults), outputLevels_(defaults),
+      players_(defaults, players), switch_(table_, volume, players_, &outputLevels_) {
     connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
 }

@@ -2,6 +2,7 @@
 
 #include "AppVolumeTable.h"
 #include "MusicPlayerCheck.h"
+#include "OutputLevels.h"
 #include "VolumeSwitch.h"
 
 #include <QObject>
@@ -48,6 +49,7 @@ private:
 
     VolumeControl& volume_;
     AppVolumeTable table_;
+    OutputLevels outputLevels_;
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
 

@@ -2,14 +2,16 @@
 
 #include "AppVolumeTable.h"
 #include "MusicPlayerCheck.h"
+#include "OutputLevels.h"
 #include "base/Logging.h"
 
 #include <algorithm>
 
 namespace vellora {
 
-VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players)
-    : table_(table), control_(control), players_(players) {}
+VolumeSwitch::VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players,
+                           const OutputLevels* outputLevels)
+    : table_(table), control_(control), players_(players), outputLevels_(outputLevels) {}
 
 void VolumeSwitch::switchFor(const std::optional<RunningApplication>& application) {
     frontApplication_ = application;
@@ -51,24 +53,20 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
     if (suspendedForPlayer_)
         return;
 
-    const auto table = table_.loadTable();
-    if (!table)
+    // The level goes to the output whose volume is kept, even if another became the current
+    // one meanwhile (that one is captured first when the switch runs again for it).
+    const OutputId output = captured || levelInForce_ ? volumeOutput_ : kCurrentOutput;
+    const auto level = storedLevel(output.isEmpty() ? control_.currentOutput() : output);
+    if (!level)
         return;
-
-    for (const QString& entry : *table) {
-        if (matches(entry)) {
-            // A level that never reached the audio server leaves nothing to restore later. One
-            // sent to a server that did not answer in time (a stalled one) may still land: with
-            // the volume before it just captured, it counts, so the restore is not lost. The level
-            // goes to the output whose volume is kept, even if another became the current one
-            // meanwhile (that one is captured first when the switch runs again for it).
-            const OutputId output = captured || levelInForce_ ? volumeOutput_ : kCurrentOutput;
-            const QString level = AppVolumeTable::entryLevel(entry);
-            if (applyLevel(parseLevel(level, 100), level, 100, output) != Applied::Failed ||
-                captured)
-                levelInForce_ = true;
-            return;
-        }
+    if (*level) {
+        // A level that never reached the audio server leaves nothing to restore later. One sent
+        // to a server that did not answer in time (a stalled one) may still land: with the volume
+        // before it just captured, it counts, so the restore is not lost.
+        if (applyLevel(parseLevel(**level, 100), **level, 100, output) != Applied::Failed ||
+            captured)
+            levelInForce_ = true;
+        return;
     }
 
     if (levelInForce_) {
@@ -109,6 +107,22 @@ std::optional<VolumeSwitch::Applied> VolumeSwitch::putCapturedVolumeBack() {
     const Applied applied = putBack(volume_, volumeOutput_);
     levelInForce_ = applied == Applied::Failed;
     return applied;
+}
+
+std::optional<std::optional<QString>> VolumeSwitch::storedLevel(const OutputId& output) const {
+    std::optional<std::optional<QString>> found;
+    const auto outputTable = outputLevels_ ? outputLevels_->tableFor(output) : std::nullopt;
+    for (const auto& table :
+         {outputTable ? outputTable->loadTable() : std::nullopt, table_.loadTable()}) {
+        if (!table)
+            continue;
+        found.emplace();
+        for (const QString& entry : *table) {
+            if (matches(entry))
+                return std::optional(std::optional(AppVolumeTable::entryLevel(entry)));
+        }
+    }
+    return found;
 }
 
 bool VolumeSwitch::matches(const QString& entry) const {

@@ -12,13 +12,15 @@ namespace vellora {
 
 class AppVolumeTable;
 class MusicPlayerCheck;
+class OutputLevels;
 
-// Sets the master volume to the level stored for the application that became active, and puts
-// back the volume captured before the first per-application change when an application without
-// a level comes to the front.
+// Sets the master volume to the level stored for the application that became active (its level
+// for the output it plays on, else its general level), and puts back the volume captured before
+// the first per-application change when an application without a level comes to the front.
 class VolumeSwitch {
 public:
-    VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players);
+    VolumeSwitch(AppVolumeTable& table, VolumeControl& control, MusicPlayerCheck& players,
+                 const OutputLevels* outputLevels = nullptr);
 
     // Runs the switch for one activation; nothing when the activated application is unknown.
     void switchFor(const std::optional<RunningApplication>& application);
@@ -47,6 +49,10 @@ private:
     // captured from it and go free.
     void leaveMovedOutput();
     bool matches(const QString& entry) const;
+    // The level stored for the application in front, for the output or else in general; the
+    // outer nothing when no table is stored at all (then nothing changes), the inner when the
+    // tables hold no level for it.
+    std::optional<std::optional<QString>> storedLevel(const OutputId& output) const;
     // Sets a percent from 0 to max on an output; shown names it in the refusal of any other.
     Applied applyLevel(std::optional<int> percent, const QString& shown, int max,
                        const OutputId& output);
@@ -57,6 +63,7 @@ private:
     AppVolumeTable& table_;
     VolumeControl& control_;
     MusicPlayerCheck& players_;
+    const OutputLevels* outputLevels_;
 
     std::optional<RunningApplication> frontApplication_;
     bool activated_ = false;                         // whether any activation came yet

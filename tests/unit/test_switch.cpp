@@ -3,6 +3,7 @@
 #include "base/WorkerThread.h"
 #include "core/AppVolumeTable.h"
 #include "core/MusicPlayerCheck.h"
+#include "core/OutputLevels.h"
 #include "core/SwitchWorker.h"
 #include "core/VolumeSwitch.h"
 #include "support/Fakes.h"
@@ -20,7 +21,8 @@ using namespace vellora;
 //   ">"   the output moves (told once the server is there); ">C": with C coming to the front first;
 //         "^C": while C's switch asks the players. The output left gets its capture back.
 //   "Q"   quit: what comes after it sets nothing
-// Table: B 50, C 100, X 101 (refused), "S" a text that is no number, B again 7 (the first wins).
+// Table: B 50, C 100, X 101 (refused), "S" a text that is no number, B again 7 (the first wins),
+// H 60; on the headphones only: H 20, E 25. The output starts as the speakers.
 // Up to 153 % goes back from a capture, 100 from a table, other text never.
 class TestSwitch : public QObject {
     Q_OBJECT
@@ -53,6 +55,9 @@ private Q_SLOTS:
             "vellora.audio: quit: the volume from before, 40 %, put back on speakers");
         row("quit, nothing to put back", {"x"}, "B|Q", 1, {50}, "x", 1);
         row("odd texts", {"120", "154\n", "x"}, "X|S|D|B|D|B|D|b|", 5, {120, 50, 50}, "x", 4);
+        row("output levels first", {"80", "60", "70"}, "H|>|E|>|H", 4, {60, -80, 20, 25, -60, 60},
+            "70*");
+        row("output levels alone", {"9"}, "~|>|E|H|-", 1, {25, 20, 9}, "9");
     }
     void scenarios() {
         QFETCH(QStringList, captures);
@@ -62,11 +67,14 @@ private Q_SLOTS:
         QFETCH(QString, volume);
         QFETCH(int, refusals);
         QFETCH(QString, quit);
-        QStringList table{"", "50:B", "100:C", "101:X", "5 & quit:S", "7:B"};
+        QStringList table{"", "50:B", "100:C", "101:X", "5 & quit:S", "7:B", "60:H"};
+        QStringList headphones{"", "20:H", "25:E"};
         table.replaceInStrings(":", AppVolumeTable::kSeparator);
+        headphones.replaceInStrings(":", AppVolumeTable::kSeparator);
         TempDefaults store;
         AppVolumeTable apps(*store.defaults);
         apps.saveTable(table);
+        OutputLevels(*store.defaults).tableFor("headphones")->saveTable(headphones);
         store.defaults->setBool(UserDefaults::kItunes, true);
         FakeVolumeControl control;
         control.captures = captures;
@@ -109,6 +117,28 @@ private Q_SLOTS:
         QCOMPARE(out.loggedSoFar().filter("refused").size(), refusals);
         QCOMPARE(out.loggedSoFar().filter("quit:").join(u'|'), quit);
         QVERIFY2(!out.loggedSoFar().join(u'|').contains(u'\n'), "every message is one line");
+    }
+
+    // A Bluetooth device keeps its levels across profiles and audio servers; other outputs are
+    // stored by their own name.
+    void outputNames_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("stored");
+        const QString headset = "bluetooth.00_1B_66_AB_CD_EF";
+        QTest::newRow("PulseAudio, A2DP") << "bluez_sink.00_1B_66_AB_CD_EF.a2dp_sink" << headset;
+        QTest::newRow("PulseAudio, HFP")
+            << "bluez_sink.00_1B_66_AB_CD_EF.headset_head_unit" << headset;
+        QTest::newRow("PipeWire") << "bluez_output.00_1b_66_ab_cd_ef.1" << headset;
+        QTest::newRow("PipeWire, bare") << "bluez_output.00:1B:66:AB:CD:EF" << headset;
+        QTest::newRow("not an address") << "bluez_output.headset.1"
+                                        << "bluez_output.headset.1";
+        QTest::newRow("sound card") << "alsa_output.usb-0d8c.analog-stereo"
+                                    << "alsa_output.usb-0d8c.analog-stereo";
+    }
+    void outputNames() {
+        QFETCH(QString, output);
+        QFETCH(QString, stored);
+        QCOMPARE(OutputLevels::storedName(output), stored);
     }
 
     // Option (absent: stored as off; a non-Boolean reads as off and is kept), players (name:

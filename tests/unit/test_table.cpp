@@ -15,12 +15,12 @@ using Apps = AppVolumeTable;
 using Table = std::optional<QStringList>;
 
 // The table as a later start reads it: from a copy, as Qt shares a file's parse within a process.
-static Table reread(const TempDefaults& store) {
+static Table reread(const TempDefaults& store, const QString& key = UserDefaults::kApps) {
     static int n = 0;
     const QString copy = store.dir.filePath(QString::number(++n));
     QFile::copy(store.path, copy); // a failed copy reads as no table
     UserDefaults later(copy);
-    return Apps(later).loadTable();
+    return Apps(later, key).loadTable();
 }
 
 class TestTable : public QObject {
@@ -30,31 +30,48 @@ private Q_SLOTS:
     // Edits on a stored file as a person wrote it: none, the list form, the JSON form of earlier
     // versions, values that cannot be read (kept aside, never lost nor overwritten, and said).
     // A changed entry goes last, a removed one leaves the others in order; any text round-trips.
+    // The same for one output's levels, in their own section, under an output name that the
+    // file spells with escapes.
     void editsOnAStoredFile_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QVariant>("table"); // a list: read as such; else the value kept aside
+        QTest::addColumn<QString>("output"); // none: the general table
         const QVariant ab = QStringList{"", "30/*/*/*/*/A, B"};
-        QTest::newRow("none") << QByteArray() << QVariant(QStringList{""});
-        QTest::newRow("list") << QByteArray("Apps=, \"30/*/*/*/*/A, B\"") << ab;
-        QTest::newRow("JSON") << QByteArray("Apps=\"[\\\"\\\",\\\"30/*/*/*/*/A, B\\\"]\"") << ab;
+        QTest::newRow("none") << QByteArray() << QVariant(QStringList{""}) << QString();
+        QTest::newRow("list") << QByteArray("Apps=, \"30/*/*/*/*/A, B\"") << ab << QString();
+        QTest::newRow("JSON") << QByteArray("Apps=\"[\\\"\\\",\\\"30/*/*/*/*/A, B\\\"]\"") << ab
+                              << QString();
         QTest::newRow("JSON cut short")
-            << QByteArray("Apps=\"[\\\"\\\",\\\"30/*\"") << QVariant("[\"\",\"30/*");
+            << QByteArray("Apps=\"[\\\"\\\",\\\"30/*\"") << QVariant("[\"\",\"30/*") << QString();
         QTest::newRow("JSON, not texts")
-            << QByteArray("Apps=\"[\\\"\\\",30]\"") << QVariant("[\"\",30]");
-        QTest::newRow("bytes") << QByteArray("Apps=@ByteArray(30)") << QVariant(QByteArray("30"));
-        QTest::newRow("unreadable variant")
-            << QByteArray("Apps=@Variant(\\0\\0\\x3)") << QVariant("@Variant(\\0\\0\\x3)");
+            << QByteArray("Apps=\"[\\\"\\\",30]\"") << QVariant("[\"\",30]") << QString();
+        QTest::newRow("bytes") << QByteArray("Apps=@ByteArray(30)") << QVariant(QByteArray("30"))
+                               << QString();
+        QTest::newRow("unreadable variant") << QByteArray("Apps=@Variant(\\0\\0\\x3)")
+                                            << QVariant("@Variant(\\0\\0\\x3)") << QString();
+        for (const char* row : {"list", "unreadable variant"}) {
+            QTest::newRow(qPrintable(QStringLiteral("output, ") + row))
+                << QByteArray(row[0] == 'l' ? "Apps=, \"30/*/*/*/*/A, B\""
+                                            : "Apps=@Variant(\\0\\0\\x3)")
+                << (row[0] == 'l' ? ab : QVariant("@Variant(\\0\\0\\x3)"))
+                << QStringLiteral("alsa_output.pci-0000:00:1f.3 Ä/x");
+        }
     }
     void editsOnAStoredFile() {
         QFETCH(QByteArray, line);
         QFETCH(QVariant, table);
-        const QString key = Apps::kUnreadableKey;
+        QFETCH(QString, output);
+        const QString tableKey = output.isEmpty() ? UserDefaults::kApps : "OutputLevels/" + output;
+        const QString key = tableKey + ".unreadable";
         const QVariant aside = table.typeId() == QMetaType::QStringList ? QVariant() : table;
         TempDefaults store;
         QFile file(store.path);
+        if (!output.isEmpty()) // as the file spells it: the other output's levels stay as they are
+            line.replace("Apps=",
+                         "[OutputLevels]\nother=1\nalsa_output.pci-0000%3A00%3A1f.3%20%C4\\x=");
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\n" + line + "\n") > 0);
         file.close();
-        Apps apps(*store.defaults);
+        Apps apps(*store.defaults, tableKey);
         DiagnosticCapture out;
         QSignalSpy told(&SettingsTrouble::instance(), &SettingsTrouble::found);
         apps.removeEntry("Q"); // nothing to remove: writes nothing, removes nothing
@@ -62,10 +79,15 @@ private Q_SLOTS:
         apps.putEntry("1", "P");
         apps.putEntry("3", "Q");
         const QStringList kept = aside.isValid() ? QStringList{""} : table.toStringList();
-        QCOMPARE(reread(store), Table(kept + QStringList{"1/*/*/*/*/P", "3/*/*/*/*/Q"}));
+        QCOMPARE(reread(store, tableKey), Table(kept + QStringList{"1/*/*/*/*/P", "3/*/*/*/*/Q"}));
         apps.removeEntry("P");
-        QCOMPARE(reread(store), Table(kept + QStringList{"3/*/*/*/*/Q"}));
+        QCOMPARE(reread(store, tableKey), Table(kept + QStringList{"3/*/*/*/*/Q"}));
         QVERIFY(file.open(QIODevice::ReadOnly) && !file.readAll().contains("Apps=\"["));
+        file.close();
+        if (!output.isEmpty()) // a reader that knows no output levels finds no general table
+            QCOMPARE(QStringList({store.onDisk("OutputLevels/other").toString(),
+                                  store.onDisk("Apps").toString()}),
+                     QStringList({"1", ""}));
         QCOMPARE(store.onDisk(key), aside);
         QCOMPARE(out.loggedSoFar().filter(".unreadable").size(),
                  int(aside.isValid()) + int(line.contains("@Variant"))); // and the whole file
@@ -73,15 +95,15 @@ private Q_SLOTS:
         // A tray user sees no standard output: told once on the desktop, the file named.
         QCOMPARE(told.size(), int(aside.isValid()));
         QVERIFY(told.isEmpty() || told[0][0].toString().contains(store.path));
-        store.writeRaw("Apps", "[[[");
+        store.writeRaw(tableKey, "[[[");
         apps.resetAll(); // a second unreadable value is kept beside the first copy
         QCOMPARE(store.onDisk(key + ".2"), aside.isValid() ? "[[[" : QVariant());
-        QVERIFY(!store.onDisk("Apps").isValid()); // reset removes the table
+        QVERIFY(!store.onDisk(tableKey).isValid()); // reset removes the table
         const QString tricky = "|10/*/*/*/*/A, \"q\", 'x'|C:\\x\\n|35\n|a\r\nb|@Variant(x)|@@| "
                                "pad |;#=|[General]\nA=1|70/*/*/*/*/Émile 日本 \U0001F535";
         for (const QStringList& list : {{""}, QStringList{}, {"[\"x\"]"}, tricky.split('|')}) {
             apps.saveTable(list);
-            QCOMPARE(reread(store), Table(list));
+            QCOMPARE(reread(store, tableKey), Table(list));
         }
     }
 

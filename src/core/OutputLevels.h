@@ -1,0 +1,34 @@
+#pragma once
+
+#include "AppVolumeTable.h"
+#include "platform/VolumeControl.h"
+
+#include <optional>
+
+namespace vellora {
+
+// Levels stored for one output only, beside the general table: per output, a list of entries in
+// the general table's own form, kept in the same settings file under "OutputLevels/<output>",
+// where the general table's readers never look. A level for an output that is not there now is
+// kept for when it comes back.
+class OutputLevels {
+public:
+    static inline const QString kGroup = QStringLiteral("OutputLevels");
+
+    explicit OutputLevels(UserDefaults& defaults) : defaults_(defaults) {}
+
+    // The table of one output; nothing for no output (a control that knows a single output).
+    std::optional<AppVolumeTable> tableFor(const OutputId& output) const;
+
+    // The name an output's levels are stored under: the audio server's name of the output, except
+    // for a Bluetooth device, whose output is renamed with each profile ("…a2dp_sink" and
+    // "…headset_head_unit" on PulseAudio, ".1" or a profile on PipeWire's server; "bluez_sink."
+    // on the one and "bluez_output." on the other): all of its outputs share the device's
+    // address.
+    static QString storedName(const OutputId& output);
+
+private:
+    UserDefaults& defaults_;
+};
+
+} // namespace vellora
