@@ -92,7 +92,7 @@ private Q_SLOTS:
         auto reader =
             readerThread.call([&] { return std::make_unique<GioDesktopEntries>(desktopEntries); });
         const auto readerEnds = qScopeGuard([&] { readerThread.call([&] { reader.reset(); }); });
-        QVERIFY(desktopEntries.entries());
+        QVERIFY(desktopEntries.installed());
         FakeMouse mouse;
         NotificationCenter notifications;
         ActivationPolicy policy;

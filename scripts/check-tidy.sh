@@ -13,13 +13,23 @@ case $version in
      exit 77 ;;
 esac
 cmake --preset dev >/dev/null
-cmake --build --preset dev -j "$(nproc)" >/dev/null
-mapfile -t files < <(git ls-files --cached --others --exclude-standard -- 'src/*.cpp')
+if ! build=$(cmake --build --preset dev -j "$(nproc)" 2>&1); then
+  printf '%s\n' "$build" | tail -40
+  echo "clang-tidy: the dev build failed, so there is nothing to check against" >&2
+  exit 1
+fi
+# Every source file the build compiles (the copy checked in another release's root has no
+# repository to ask).
+mapfile -d '' -t files < <(find src -name '*.cpp' -print0 | sort -z)
+if [ ${#files[@]} -eq 0 ]; then
+  echo "clang-tidy: no C++ sources under src/" >&2
+  exit 1
+fi
 rc=0
 # Four files to a run, as many runs as cores; only the findings are shown, not the counts of
 # what the check set leaves out.
-printf '%s\n' "${files[@]}" |
-  xargs -P "$(nproc)" -n 4 clang-tidy -p build/dev --quiet 2>&1 |
+printf '%s\0' "${files[@]}" |
+  xargs -0 -r -P "$(nproc)" -n 4 clang-tidy -p build/dev --quiet 2>&1 |
   { grep -vE '^[0-9]+ warnings? generated\.$' || true; } || rc=$?
 if [ $rc -ne 0 ]; then
   echo "clang-tidy found the problems above; each line names its check (see .clang-tidy)" >&2

@@ -57,14 +57,14 @@ bool matchesSearch(const Apps& app, const QString& text) {
 }
 
 std::optional<QList<Apps>> scanCatalogue(DesktopEntrySource& entries) {
-    const auto listed = entries.entries();
-    if (!listed)
+    const auto installed = entries.installed();
+    if (!installed)
         return std::nullopt;
-    const QString fileManager = entries.defaultFileManagerId();
+    const QString& fileManager = installed->fileManagerId;
     QList<Apps> catalogue;
-    catalogue.reserve(listed->size() + 1);
+    catalogue.reserve(installed->entries.size() + 1);
     QString managerIcon;
-    for (const DesktopEntry& e : *listed) {
+    for (const DesktopEntry& e : installed->entries) {
         if (!fileManager.isEmpty() && e.id == fileManager) {
             managerIcon = e.icon;
             continue;

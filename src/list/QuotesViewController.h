@@ -86,9 +86,10 @@ public:
     void layOutPage();
     // Opens the level editor for an application of the list, attached to its button.
     void openEditor(const Apps& app, const QString& title, QWidget* button);
-    // The list's operations under the names its callers know them by: performX rebuilds the
-    // list (the search field's action), setPreviousApplication hands an activation to the
-    // switch; and the two below lay out the current page and open the editor.
+    // The list's operations under their described names: performX rebuilds the list (the
+    // search field's action), setPreviousApplication hands an activation to the switch; coix and
+    // showsy, kept for callers that know the list by those names, lay out the current page and
+    // open the editor.
     void performX();
     void setPreviousApplication(const std::optional<RunningApplication>& application);
     void coix() { layOutPage(); }

@@ -2,9 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 
 namespace vellora {
@@ -22,58 +19,18 @@ struct DesktopEntry {
     friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
 };
 
-// The installed applications.
+// The installed applications, as one reading found them.
+struct InstalledApplications {
+    QList<DesktopEntry> entries; // listed or not (first id wins across folders)
+    QString fileManagerId;       // the default file manager's desktop-file id, or an empty text
+};
+
+// Where the installed applications are read.
 class DesktopEntrySource {
 public:
     virtual ~DesktopEntrySource() = default;
-    // Every installed entry, listed or not (first id wins across folders); nothing on failure.
-    virtual std::optional<QList<DesktopEntry>> entries() = 0;
-    // The desktop-file id of the default file manager, or an empty text.
-    virtual QString defaultFileManagerId() = 0;
-};
-
-// The installed applications as one snapshot that any thread may read, while the thread that
-// reads the desktop's folders keeps it current. A reader that comes before the first snapshot
-// waits for it, but not past a bound set at the start: a desktop whose folders cannot be read
-// in time lists nothing, as a failed read does, and the interface does not freeze on it.
-class DesktopEntryIndex final : public DesktopEntrySource {
-public:
-    explicit DesktopEntryIndex(std::chrono::milliseconds firstWithin = std::chrono::seconds(5))
-        : firstBy_(std::chrono::steady_clock::now() + firstWithin) {}
-
-    void publish(QList<DesktopEntry> entries, QString fileManagerId) {
-        {
-            const std::lock_guard lock(mutex_);
-            entries_ = std::move(entries);
-            fileManagerId_ = std::move(fileManagerId);
-            published_ = true;
-        }
-        firstPublished_.notify_all();
-    }
-
-    std::optional<QList<DesktopEntry>> entries() override {
-        std::unique_lock lock(mutex_);
-        if (!waitForFirst(lock))
-            return std::nullopt;
-        return entries_; // shared, not copied: a snapshot is never changed, only replaced
-    }
-
-    QString defaultFileManagerId() override {
-        std::unique_lock lock(mutex_);
-        return waitForFirst(lock) ? fileManagerId_ : QString();
-    }
-
-private:
-    bool waitForFirst(std::unique_lock<std::mutex>& lock) {
-        return firstPublished_.wait_until(lock, firstBy_, [this] { return published_; });
-    }
-
-    const std::chrono::steady_clock::time_point firstBy_;
-    std::mutex mutex_;
-    std::condition_variable firstPublished_;
-    bool published_ = false;
-    QList<DesktopEntry> entries_;
-    QString fileManagerId_;
+    // The applications as installed now; nothing on failure.
+    virtual std::optional<InstalledApplications> installed() = 0;
 };
 
 } // namespace vellora

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ActivationSource.h"
-#include "platform/DesktopEntry.h"
+#include "platform/DesktopEntryIndex.h"
 #include "platform/GlobalMouseMonitor.h"
 #include "platform/LoginItems.h"
 #include "platform/MusicPlayerSource.h"
@@ -26,8 +26,8 @@ struct AudioParts {
 // The parts that follow the application in front. Made on the thread they live on, the
 // activations thread, and destroyed there.
 struct ActivationParts {
-    // Read on this thread, kept current from GIO, which tells the thread that made it; each
-    // reading also goes to the index the interface reads.
+    // Read on this thread and kept current there; each reading also goes to the index the
+    // interface reads.
     std::unique_ptr<DesktopEntrySource> entries;
     std::unique_ptr<ActivationSource> source; // uses entries; none when the session offers no way
     QStringList missing;

@@ -16,7 +16,9 @@ using Front = std::optional<RunningApplication>;
 class TestActivation : public QObject {
     Q_OBJECT
 
-    DesktopEntryIndex entries; // the sources, on either thread, name windows from it
+    // The program's source asks the reader on its own thread; these sources, on either thread,
+    // ask the index it publishes to.
+    DesktopEntryIndex entries;
     GioDesktopEntries reader{entries};
     WorkerThread worker{u"activations"_s}; // the source runs there, as in the program
     X11ActivationSource* source = new X11ActivationSource(entries); // deleted there at the end
@@ -46,7 +48,7 @@ private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
         QVERIFY(source->isAvailable());
-        QVERIFY(reader.entries()); // read now, published before the source first looks
+        reader.installed(); // read now, published before the source first looks
         // Handed over as the program hands activations to its switch.
         connect(
             activations, &ActivationFilter::applicationActivated, this,
@@ -140,6 +142,30 @@ private Q_SLOTS:
         }
         QVERIFY(xprop("-id " + alpha + " -f WM_CLASS 8s -set WM_CLASS Alpha"));
         QTRY_COMPARE(reported(spy), QStringList({"Beta", "<none>", "Beta", "<none>", "Alpha"}));
+    }
+
+    // A window already seen is named again once the desktop entries change, as the list now
+    // names its application.
+    void namedAgainAfterEntriesChange() {
+        TestWindows windows;
+        const QString late = xterm(windows, "LateEntry"), beta = xterm(windows, "Beta");
+        QSignalSpy spy(this, &TestActivation::relayed);
+        QVERIFY(TestWindows::activate(late));
+        QTRY_VERIFY(!spy.isEmpty() && last(spy) != "Beta");
+        QCOMPARE_NE(last(spy), "Late Entry");
+        QFile entry(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/late-entry.desktop");
+        const auto removed = qScopeGuard([&entry] { entry.remove(); });
+        QVERIFY(entry.open(QIODevice::WriteOnly) &&
+                entry.write("[Desktop Entry]\nType=Application\nName=Late Entry\nExec=xterm\n"
+                            "StartupWMClass=LateEntry\n") > 0);
+        entry.close();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::ranges::any_of(entries.installed()->entries,
+                                [](const auto& e) { return e.name == "Late Entry"; }),
+            10000);
+        for (const QString& window : {beta, late})
+            QVERIFY(TestWindows::activate(window));
+        QTRY_COMPARE(last(spy), "Late Entry");
     }
 
     // A closed window's id can be handed to a later window: that one is a new activation.

@@ -10,7 +10,9 @@ class TestDesktopEntries : public QObject {
     Q_OBJECT
 
     QTemporaryDir root;
-    DesktopEntryIndex index; // what the interface reads: each reading is published to it
+    // What the interface reads: each reading is published to it. It waits for none here, so
+    // that the first reading must be published as it is made.
+    DesktopEntryIndex index{std::chrono::milliseconds(0)};
     std::unique_ptr<GioDesktopEntries> source;
 
     // A file in root/<folder>/applications: common entry lines, then its own (GLib reads an
@@ -21,7 +23,7 @@ class TestDesktopEntries : public QObject {
         f.write("[Desktop Entry]\nType=Application\nExec=/bin/sh -c x\n" + lines.toUtf8() + '\n');
     }
     std::optional<DesktopEntry> find(const QString& id) {
-        const QList<DesktopEntry> all = index.entries().value_or(QList<DesktopEntry>{});
+        const QList<DesktopEntry> all = index.installed().value_or(InstalledApplications{}).entries;
         const auto it = std::ranges::find(all, id, &DesktopEntry::id);
         return it == all.end() ? std::nullopt : std::optional(*it);
     }
@@ -47,13 +49,13 @@ private Q_SLOTS:
               "Name=Files\nMimeType=inode/directory;\nIcon=/x.png\nStartupWMClass=Q");
         write("home", "mimeapps.list", "[Default Applications]\ninode/directory=fm.desktop");
         source = std::make_unique<GioDesktopEntries>(index);
-        QVERIFY(source->entries()); // its first reading, at once: the index is read here too
+        source->installed(); // its first reading, at once
     }
 
     // Each entry by id (a subfolder's name joins it), localized name (in brackets: not shown).
     void listedWithTheirFields() {
         QStringList seen;
-        for (const DesktopEntry& e : source->entries().value_or(QList<DesktopEntry>{}))
+        for (const DesktopEntry& e : index.installed().value_or(InstalledApplications{}).entries)
             seen << e.id.chopped(8) + '=' + (e.shown ? e.name : "(" + e.name + ")");
         seen.sort();
         QCOMPARE(seen.join(' '), "first-dir-wins=First fm=Files nodisplay=(Quiet) "
@@ -63,28 +65,33 @@ private Q_SLOTS:
         QCOMPARE(QStringList({fm.executable, fm.icon, fm.startupWmClass,
                               find("first-dir-wins.desktop").value_or(DesktopEntry{}).icon}),
                  QStringList({"sh", "/x.png", "Q", "calc"}));
-        QCOMPARE(index.defaultFileManagerId(), QStringLiteral("fm.desktop"));
+        QCOMPARE(index.installed()->fileManagerId, QStringLiteral("fm.desktop"));
     }
 
-    // An entry installed later is listed once the desktop reports the change; one removed goes.
+    // An entry installed later is listed once the desktop reports the change, and one removed
+    // from the same folder goes (GIO says a folder changed once, until it is read again).
     void changesArePublished() {
         write("home", "late.desktop", "Name=Late");
         QTRY_VERIFY_WITH_TIMEOUT(find("late.desktop").has_value(), 10000);
-        QVERIFY(QFile::remove(root.filePath("first/applications/nodisplay.desktop")));
-        QTRY_VERIFY_WITH_TIMEOUT(!find("nodisplay.desktop").has_value(), 10000);
+        QVERIFY(QFile::remove(root.filePath("home/applications/late.desktop")));
+        QTRY_VERIFY_WITH_TIMEOUT(!find("late.desktop").has_value(), 10000);
     }
 
-    // A reader on another thread waits for the first reading; an index never published to
-    // answers nothing once its bound has passed, rather than hold the interface.
+    // A reader on another thread waits for the first reading; one that waited in vain answers
+    // nothing rather than hold the interface, and a reading published later is still seen.
     void firstReadingIsWaitedFor() {
-        DesktopEntryIndex late, never(std::chrono::milliseconds(100));
-        std::thread publisher([&late] { late.publish(QList<DesktopEntry>(1), "fm.desktop"); });
-        const auto got = late.entries();
+        DesktopEntryIndex late(std::chrono::seconds(60)), never(std::chrono::milliseconds(50));
+        std::thread publisher([&late] {
+            QThread::msleep(50); // the reader is waiting by then
+            late.publish({QList<DesktopEntry>(1), "fm.desktop"});
+        });
+        const auto got = late.installed();
         publisher.join();
-        QCOMPARE(got.value_or(QList<DesktopEntry>{}).size(), 1);
-        QCOMPARE(late.defaultFileManagerId(), "fm.desktop");
-        QVERIFY(!never.entries());
-        QCOMPARE(never.defaultFileManagerId(), QString());
+        QCOMPARE(got.value_or(InstalledApplications{}).entries.size(), 1);
+        QCOMPARE(got.value_or(InstalledApplications{}).fileManagerId, "fm.desktop");
+        QVERIFY(!never.installed());
+        never.publish({{}, "fm.desktop"});
+        QCOMPARE(never.installed().value_or(InstalledApplications{}).fileManagerId, "fm.desktop");
     }
 };
 

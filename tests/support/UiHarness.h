@@ -20,8 +20,9 @@ struct FakeDesktopEntries : vellora::DesktopEntrySource {
     std::optional<QList<vellora::DesktopEntry>> list;
 
     explicit FakeDesktopEntries(int n) { setApplications(n); }
-    std::optional<QList<vellora::DesktopEntry>> entries() override { return list; }
-    QString defaultFileManagerId() override { return {}; }
+    std::optional<vellora::InstalledApplications> installed() override {
+        return list ? std::optional(vellora::InstalledApplications{*list, {}}) : std::nullopt;
+    }
     void setApplications(int n) {
         list.emplace();
         for (int k = 0; k < n; ++k) {

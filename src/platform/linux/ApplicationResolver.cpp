@@ -22,7 +22,7 @@ void index(QHash<QString, qsizetype>& map, const QString& key, qsizetype at) {
 void ApplicationResolver::setEntries(const QList<DesktopEntry>& entries,
                                      const QString& fileManagerId) {
     // The desktop's list is kept until it changes: the same list needs no new index.
-    if (entries.isSharedWith(entries_) && fileManagerId == fileManagerId_)
+    if (holds(entries, fileManagerId))
         return;
     entries_ = entries;
     fileManagerId_ = fileManagerId;

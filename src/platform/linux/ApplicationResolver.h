@@ -25,6 +25,10 @@ struct WindowFacts {
 class ApplicationResolver {
 public:
     void setEntries(const QList<DesktopEntry>& entries, const QString& fileManagerId);
+    // Whether these are the entries in use (the same reading, not a copy of one).
+    bool holds(const QList<DesktopEntry>& entries, const QString& fileManagerId) const {
+        return entries.isSharedWith(entries_) && fileManagerId == fileManagerId_;
+    }
 
     // The entry the window belongs to, or nothing.
     const DesktopEntry* match(const WindowFacts& facts) const;

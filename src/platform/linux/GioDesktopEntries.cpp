@@ -1,6 +1,7 @@
 #include "GioDesktopEntries.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -48,20 +49,19 @@ DesktopEntry entryOf(GDesktopAppInfo* info) {
 struct GioDesktopEntries::Impl {
     GAppInfoMonitor* monitor = nullptr;
     gulong handler = 0;
-    bool read = false;
-    QList<DesktopEntry> entries;
-    QString fileManagerId;
+    std::optional<InstalledApplications> reading;
 
-    // GIO says this once until the next g_app_info_get_all(), which the reading it starts makes.
+    // GIO says this once for a folder until the next g_app_info_get_all() looks at it again,
+    // which the reading it starts does.
     static void onChanged(GAppInfoMonitor*, gpointer settle) {
         static_cast<QTimer*>(settle)->start();
     }
 };
 
-GioDesktopEntries::GioDesktopEntries(DesktopEntryIndex& index, QObject* parent)
-    : QObject(parent), d(std::make_unique<Impl>()), index_(index) {
+GioDesktopEntries::GioDesktopEntries(DesktopEntryIndex& index)
+    : d(std::make_unique<Impl>()), index_(index) {
     settle_.setSingleShot(true);
-    settle_.setInterval(250);
+    settle_.setInterval(1000);
     connect(&settle_, &QTimer::timeout, this, &GioDesktopEntries::read);
     // The monitor reports through the GLib main context of this thread, which Qt's event loop
     // runs.
@@ -70,46 +70,40 @@ GioDesktopEntries::GioDesktopEntries(DesktopEntryIndex& index, QObject* parent)
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!d->read)
+            if (!d->reading)
                 read();
         },
         Qt::QueuedConnection);
 }
 
 GioDesktopEntries::~GioDesktopEntries() {
+    Q_ASSERT(QThread::currentThread() == thread());
     g_signal_handler_disconnect(d->monitor, d->handler);
     g_object_unref(d->monitor);
 }
 
 void GioDesktopEntries::read() {
-    QList<DesktopEntry> result;
+    Q_ASSERT(QThread::currentThread() == thread());
+    InstalledApplications reading;
     GList* all = g_app_info_get_all();
     for (GList* it = all; it; it = it->next) {
         if (G_IS_DESKTOP_APP_INFO(it->data))
-            result << entryOf(G_DESKTOP_APP_INFO(it->data));
+            reading.entries << entryOf(G_DESKTOP_APP_INFO(it->data));
     }
     g_list_free_full(all, g_object_unref);
-    QString fileManager;
     if (GAppInfo* app = g_app_info_get_default_for_type("inode/directory", FALSE)) {
-        fileManager = fromUtf8(g_app_info_get_id(app));
+        reading.fileManagerId = fromUtf8(g_app_info_get_id(app));
         g_object_unref(app);
     }
-    d->entries = result;
-    d->fileManagerId = fileManager;
-    d->read = true;
-    index_.publish(std::move(result), std::move(fileManager));
+    d->reading = reading;
+    index_.publish(std::move(reading));
 }
 
-std::optional<QList<DesktopEntry>> GioDesktopEntries::entries() {
-    if (!d->read)
+std::optional<InstalledApplications> GioDesktopEntries::installed() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (!d->reading)
         read();
-    return d->entries;
-}
-
-QString GioDesktopEntries::defaultFileManagerId() {
-    if (!d->read)
-        read();
-    return d->fileManagerId;
+    return d->reading;
 }
 
 } // namespace vellora

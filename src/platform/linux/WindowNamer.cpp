@@ -8,9 +8,14 @@ std::optional<RunningApplication> WindowNamer::name(WindowFacts facts) {
     facts.sandboxAppId = ApplicationResolver::sandboxAppIdFromCgroup(proc::cgroup(facts.pid));
     facts.exePath = proc::exePath(facts.pid);
     facts.cmdline = proc::cmdline(facts.pid);
-    if (const auto list = entries_.entries())
-        resolver_.setEntries(*list, entries_.defaultFileManagerId());
+    if (const auto installed = entries_.installed())
+        resolver_.setEntries(installed->entries, installed->fileManagerId);
     return resolver_.resolve(facts);
+}
+
+bool WindowNamer::entriesChanged() {
+    const auto installed = entries_.installed();
+    return installed && !resolver_.holds(installed->entries, installed->fileManagerId);
 }
 
 } // namespace vellora

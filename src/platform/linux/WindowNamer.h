@@ -11,6 +11,9 @@ class WindowNamer {
 public:
     explicit WindowNamer(DesktopEntrySource& entries) : entries_(entries) {}
     std::optional<RunningApplication> name(WindowFacts facts);
+    // Whether the desktop entries changed since the last naming: names given before may not be
+    // the ones the list shows now.
+    bool entriesChanged();
 
 private:
     DesktopEntrySource& entries_;

@@ -138,6 +138,10 @@ void X11ActivationSource::activeWindowChanged(int changes, bool firstLook) {
     const auto window = d->x->activeWindow();
     if (!window)
         return; // unreadable
+    // A window is what it was first seen as, until the desktop entries change: then each is
+    // named again, as the list now names its application.
+    if (d->namer.entriesChanged())
+        d->known.removeIf([](const auto& entry) { return !entry.value().own; });
     const auto known = d->known.constFind(*window);
     if (*window == d->lastWindow && !firstLook) {
         // Focus went elsewhere and came back before it was looked at (the window manager says
