@@ -1,5 +1,7 @@
 #include "OutputLevels.h"
 
+#include "UserDefaults.h"
+
 #include <QRegularExpression>
 
 namespace vellora {
@@ -8,6 +10,31 @@ std::optional<AppVolumeTable> OutputLevels::tableFor(const OutputId& output) con
     if (output.isEmpty())
         return std::nullopt;
     return AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + storedName(output));
+}
+
+namespace {
+// The outputs with levels stored, by the names they are stored under (not the copies kept aside
+// of tables that could not be read).
+QStringList storedOutputs(const UserDefaults& defaults) {
+    static const QRegularExpression keptAside(QStringLiteral(R"(\.unreadable(\.\d+)?$)"));
+    QStringList outputs = defaults.keysIn(OutputLevels::kGroup);
+    outputs.removeIf([](const QString& output) { return output.contains(keptAside); });
+    return outputs;
+}
+} // namespace
+
+QStringList OutputLevels::allEntries() const {
+    QStringList entries;
+    for (const QString& output : storedOutputs(defaults_))
+        entries << AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output)
+                       .loadTable()
+                       .value_or(QStringList{});
+    return entries;
+}
+
+void OutputLevels::resetAll() {
+    for (const QString& output : storedOutputs(defaults_))
+        AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output).resetAll();
 }
 
 QString OutputLevels::storedName(const OutputId& output) {

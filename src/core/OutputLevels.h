@@ -19,6 +19,11 @@ public:
 
     // The table of one output; nothing for no output (a control that knows a single output).
     std::optional<AppVolumeTable> tableFor(const OutputId& output) const;
+    // Every entry stored for any output, present or not: which applications have a level
+    // somewhere.
+    QStringList allEntries() const;
+    // Removes the levels of every output (each kept aside first if it cannot be read).
+    void resetAll();
 
     // The name an output's levels are stored under: the audio server's name of the output, except
     // for a Bluetooth device, whose output is renamed with each profile ("…a2dp_sink" and

@@ -49,7 +49,16 @@ void SwitchWorker::drain() {
         }
         switch_.switchFor(next);
     }
+    tellOutputInUse();
     Q_EMIT switched();
+}
+
+void SwitchWorker::tellOutputInUse() {
+    const OutputId output = volume_.currentOutput();
+    if (toldOutput_ == output)
+        return;
+    toldOutput_ = output;
+    Q_EMIT outputInUse(output, volume_.currentOutputDescription());
 }
 
 void SwitchWorker::putCapturedVolumeBack() {
@@ -83,6 +92,7 @@ void SwitchWorker::rerun() {
     // may have changed unannounced): the switch runs again for the application in front, and
     // itself puts back the volume of an output left behind.
     switch_.replay();
+    tellOutputInUse();
     Q_EMIT switched();
 }
 

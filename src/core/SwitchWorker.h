@@ -42,16 +42,21 @@ public:
 Q_SIGNALS:
     // A switch (or a run of them) ended; for whoever waits on the outcome.
     void switched();
+    // The output the volume is set on now, as the server names it and as the user knows it; told
+    // after a switch or a change of output when it is another than the one told last.
+    void outputInUse(const QString& output, const QString& description);
 
 private:
     void drain();
     void rerun(); // told by the volume control, on this object's thread
+    void tellOutputInUse();
 
     VolumeControl& volume_;
     AppVolumeTable table_;
     OutputLevels outputLevels_;
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
+    std::optional<OutputId> toldOutput_;
 
     std::mutex mutex_; // guards the three below
     std::optional<std::optional<RunningApplication>> pending_;

@@ -158,6 +158,27 @@ QVariant UserDefaults::value(const QString& key) const {
     return settings_->value(key);
 }
 
+QStringList UserDefaults::keysIn(const QString& group) const {
+    settings_->beginGroup(group);
+    QStringList keys = settings_->allKeys();
+    settings_->endGroup();
+    const QString prefix = group + QLatin1Char('/');
+    {
+        const std::lock_guard lock(state_->mutex);
+        for (auto it = state_->unsaved.cbegin(); it != state_->unsaved.cend(); ++it) {
+            if (!it.key().startsWith(prefix))
+                continue;
+            const QString key = it.key().mid(prefix.size());
+            if (it->isValid() && !keys.contains(key))
+                keys << key;
+            else if (!it->isValid())
+                keys.removeAll(key);
+        }
+    }
+    keys.sort();
+    return keys;
+}
+
 void UserDefaults::setValue(const QString& key, const QVariant& value) {
     write(key, value);
 }

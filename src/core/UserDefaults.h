@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <optional>
@@ -41,6 +42,8 @@ public:
     bool ensureBool(const QString& key);
 
     QVariant value(const QString& key) const;
+    // The keys stored under "group/" (subgroups' keys with their "sub/" before them), sorted.
+    QStringList keysIn(const QString& group) const;
     void setValue(const QString& key, const QVariant& value);
     void remove(const QString& key);
 

@@ -1,5 +1,7 @@
 #include "AppListView.h"
 
+#include "core/OutputLevels.h"
+
 #include "core/AppVolumeTable.h"
 #include "core/ButtonText.h"
 
@@ -10,8 +12,17 @@
 namespace vellora {
 
 AppListView::AppListView(AppVolumeTable& table, QWidget* theView, QWidget* outroView,
-                         QLineEdit* search, QObject* parent)
-    : QObject(parent), table_(table), theView_(theView), outroView_(outroView), search_(search) {}
+                         QLineEdit* search, const OutputLevels* outputLevels, QObject* parent)
+    : QObject(parent), table_(table), outputLevels_(outputLevels), theView_(theView),
+      outroView_(outroView), search_(search) {}
+
+std::optional<QStringList> AppListView::levelEntries() const {
+    auto entries = table_.loadTable();
+    if (const QStringList more = outputLevels_ ? outputLevels_->allEntries() : QStringList();
+        !more.isEmpty())
+        entries = entries.value_or(QStringList{}) + more;
+    return entries;
+}
 
 template <typename W> void AppListView::retire(QList<QPointer<W>>& widgets) {
     for (W* widget : std::as_const(widgets)) {
@@ -57,7 +68,7 @@ void AppListView::rebuild() {
 void AppListView::layOutPage() {
     retire(appButtons_);
     shown_ = model_.pageItems();
-    const auto table = table_.loadTable();
+    const auto table = levelEntries();
     const int first = (model_.page() - 1) * ListModel::kPageSize;
     for (int s = 0; theView_ && s < shown_.size(); ++s) {
         QToolButton* button = makeButton(shown_.at(s), first + s, table);
@@ -90,7 +101,7 @@ QToolButton* AppListView::makeButton(const Apps& app, int index,
     if (index < 10)
         button->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + index)));
     connect(button, &QToolButton::clicked, this, [this, app, button] {
-        Q_EMIT applicationClicked(app, titleFor(app, table_.loadTable()), button);
+        Q_EMIT applicationClicked(app, titleFor(app, levelEntries()), button);
     });
     return button;
 }
@@ -103,7 +114,7 @@ void AppListView::showHighlight() {
 }
 
 void AppListView::refreshMarkers() {
-    const auto table = table_.loadTable();
+    const auto table = levelEntries();
     for (qsizetype k = 0; k < appButtons_.size() && k < shown_.size(); ++k) {
         if (appButtons_.at(k))
             appButtons_.at(k)->setText(buttonText(titleFor(shown_.at(k), table)));

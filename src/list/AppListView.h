@@ -16,6 +16,7 @@ class QLineEdit;
 namespace vellora {
 
 class AppVolumeTable;
+class OutputLevels;
 
 // The paged button grid of the popover: draws the list's model (the page strip and the four
 // buttons of the current page) and tells when an application button is clicked.
@@ -24,7 +25,7 @@ class AppListView : public QObject {
 
 public:
     AppListView(AppVolumeTable& table, QWidget* theView, QWidget* outroView, QLineEdit* search,
-                QObject* parent = nullptr);
+                const OutputLevels* outputLevels = nullptr, QObject* parent = nullptr);
 
     ListModel& model() { return model_; }
     const ListModel& model() const { return model_; }
@@ -64,10 +65,14 @@ Q_SIGNALS:
 
 private:
     QToolButton* makeButton(const Apps& app, int index, const std::optional<QStringList>& table);
+    // Every stored level's entry, general or for one output (an application with any of them
+    // is marked blue); nothing when none is stored.
+    std::optional<QStringList> levelEntries() const;
     // Takes widgets off the screen now and deletes them once no event is being delivered to them.
     template <typename W> static void retire(QList<QPointer<W>>& widgets);
 
     AppVolumeTable& table_;
+    const OutputLevels* outputLevels_;
     ListModel model_;
     QPointer<QWidget> theView_;
     QPointer<QWidget> outroView_;

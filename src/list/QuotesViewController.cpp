@@ -33,15 +33,19 @@ namespace vellora {
 
 QuotesViewController::QuotesViewController(Services services, QObject* parent)
     : QObject(parent), services_(std::move(services)),
-      table_(std::make_unique<AppVolumeTable>(services_.defaults)), switcher_(services_.switcher) {
+      table_(std::make_unique<AppVolumeTable>(services_.defaults)),
+      outputLevels_(std::make_unique<OutputLevels>(services_.defaults)),
+      switcher_(services_.switcher) {
     if (!switcher_) {
         ownSwitcher_ =
             std::make_unique<SwitchWorker>(services_.defaults, services_.volume, services_.players);
         switcher_ = ownSwitcher_.get();
     }
     initResources();
-    editor_ = std::make_unique<VolumeEditor>(*table_, services_.policy,
-                                             [this] { return eventMonitor_.get(); });
+    editor_ = std::make_unique<VolumeEditor>(
+        *table_, services_.policy, [this] { return eventMonitor_.get(); }, outputLevels_.get());
+    // Levels for one output are offered for the output the switch sets.
+    connect(switcher_, &SwitchWorker::outputInUse, editor_.get(), &VolumeEditor::setOutputInUse);
     connect(editor_.get(), &VolumeEditor::listOutdated, this, &QuotesViewController::fet);
     connect(editor_.get(), &VolumeEditor::listOutdatedNow, this, &QuotesViewController::fetchLog);
     if (!services_.alerts) {
@@ -110,8 +114,8 @@ QToolButton* QuotesViewController::configButton() const {
 void QuotesViewController::viewDidLoad() {
     services_.notifications.addObserver(notification::kAtu, this, [this] { fet(); });
 
-    list_ =
-        std::make_unique<AppListView>(*table_, ui_->theView, ui_->outroView, ui_->searchController);
+    list_ = std::make_unique<AppListView>(*table_, ui_->theView, ui_->outroView,
+                                          ui_->searchController, outputLevels_.get());
     connect(list_.get(), &AppListView::applicationClicked, this, &QuotesViewController::openEditor);
     navigation_ = std::make_unique<ListNavigation>(*list_);
     navigationFilter_ = std::make_unique<NavigationFilter>(*navigation_, view_.get());
@@ -225,6 +229,7 @@ void QuotesViewController::listPressed() {
 
 void QuotesViewController::resetAll() {
     table_->resetAll();
+    outputLevels_->resetAll();
     fet();
 }
 

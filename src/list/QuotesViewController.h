@@ -27,6 +27,7 @@ class About;
 class AlertPresenter;
 class AppListView;
 class AppVolumeTable;
+class OutputLevels;
 class DesktopEntrySource;
 class EventMonitor;
 class GlobalMouseMonitor;
@@ -143,6 +144,7 @@ private:
 
     Services services_;
     std::unique_ptr<AppVolumeTable> table_;
+    std::unique_ptr<OutputLevels> outputLevels_; // levels for one output, beside the table
     std::unique_ptr<SwitchWorker> ownSwitcher_;
     SwitchWorker* switcher_ = nullptr;
     std::unique_ptr<Ui::QuotesViewController> ui_;

@@ -5,6 +5,7 @@
 #include "core/AppVolumeTable.h"
 #include "core/ButtonText.h"
 #include "core/EventMonitor.h"
+#include "core/OutputLevels.h"
 
 #include <QFontMetrics>
 #include <QFrame>
@@ -34,9 +35,15 @@ public:
 } // namespace
 
 VolumeEditor::VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy,
-                           std::function<EventMonitor*()> monitor, QObject* parent)
+                           std::function<EventMonitor*()> monitor, const OutputLevels* outputLevels,
+                           QObject* parent)
     : QObject(parent), table_(table), policy_(policy), monitor_(std::move(monitor)),
-      sliderStyle_(std::make_unique<ClickToPosition>()) {}
+      outputLevels_(outputLevels), sliderStyle_(std::make_unique<ClickToPosition>()) {}
+
+void VolumeEditor::setOutputInUse(const QString& output, const QString& description) {
+    output_ = output;
+    outputDescription_ = description;
+}
 
 VolumeEditor::~VolumeEditor() = default;
 
@@ -66,8 +73,14 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     subject_ = subject;
     linked_ = 0; // the slider starts at 0
     diag(subject.title);
-    const auto table = table_.loadTable();
     const QString& name = subject.name;
+    // The output's own level where the application has one, as that is the one in force there.
+    editOutputLevel(true);
+    if (outputTable_) {
+        const auto own = outputTable_->loadTable();
+        if (!own || !AppVolumeTable::findEntry(*own, name))
+            outputTable_.reset();
+    }
 
     // A thin frame keeps the editor apart from the list it lies over.
     auto* view = new QFrame;
@@ -110,17 +123,9 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     slider->installEventFilter(this); // counts the stores from the press on (see eventFilter)
     connect(slider, &QSlider::sliderReleased, this, [this] { storeAfterAction(storesAtPress_); });
 
-    const QString shortened = shortName(name);
-    setLabel(shortened, QStringLiteral(" - Disabled"));
-    if (table && !table->isEmpty()) {
-        if (const auto index = AppVolumeTable::findEntry(*table, name)) {
-            const QString level = AppVolumeTable::entryLevel(table->at(*index));
-            const QSignalBlocker quiet(slider); // showing the stored level stores nothing
-            slider->setValue(parseLevel(level).value_or(0));
-            linked_ = slider->value();
-            setLabel(shortened, QStringLiteral(":  ") + level, QStringLiteral(" Disable?"));
-        }
-    }
+    showStoredLevel();
+    if (outputLevels_ && !output_.isEmpty())
+        addOutputChoice(view);
 
     popover_->setContent(view, Popover::Ownership::Owned);
     const QRect at = anchor ? QRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size())
@@ -133,25 +138,77 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     slider->setFocus(); // the arrow keys move the level at once
 }
 
+void VolumeEditor::showStoredLevel() {
+    const QString shortened = shortName(subject_.name);
+    const auto table = editedTable().loadTable();
+    const auto index = table ? AppVolumeTable::findEntry(*table, subject_.name) : std::nullopt;
+    const QString level = index ? AppVolumeTable::entryLevel(table->at(*index)) : QString();
+    if (slider_) {
+        const QSignalBlocker quiet(slider_.data()); // showing the stored level stores nothing
+        slider_->setValue(parseLevel(level).value_or(0));
+        linked_ = slider_->value();
+    }
+    if (index)
+        setLabel(shortened, QStringLiteral(":  ") + level, QStringLiteral(" Disable?"));
+    else
+        setLabel(shortened, QStringLiteral(" - Disabled"));
+}
+
+void VolumeEditor::editOutputLevel(bool own) {
+    outputTable_.reset();
+    if (auto table = own && outputLevels_ ? outputLevels_->tableFor(output_) : std::nullopt)
+        outputTable_.emplace(std::move(*table));
+}
+
+void VolumeEditor::addOutputChoice(QWidget* view) {
+    auto* choice = new QCheckBox(view);
+    outputChoice_ = choice;
+    choice->setGeometry(20, 52, 190, 22);
+    view->setFixedSize(view->width(), 80);
+    // A long description is cut to the editor's width; all of it shows as the tooltip.
+    const QString only =
+        QStringLiteral("Only on ") + (outputDescription_.isEmpty() ? output_ : outputDescription_);
+    const int room = 190 - choice->style()->pixelMetric(QStyle::PM_IndicatorWidth) - 8;
+    choice->setText(
+        buttonText(QFontMetrics(choice->font()).elidedText(only, Qt::ElideMiddle, room)));
+    choice->setToolTip(Qt::convertFromPlainText(only));
+    choice->setChecked(outputTable_.has_value());
+    choice->setFocusPolicy(Qt::ClickFocus); // the slider keeps the arrow keys
+    connect(choice, &QCheckBox::toggled, this, [this](bool checked) {
+        editOutputLevel(checked);
+        showStoredLevel();
+        if (slider_)
+            slider_->setFocus();
+    });
+}
+
 void VolumeEditor::link() {
     if (!slider_)
         return;
     linked_ = slider_->value();
     ++stores_;
     const QString level = QString::number(linked_);
-    theNewApp_ = table_.putEntry(level, subject_.name);
+    theNewApp_ = editedTable().putEntry(level, subject_.name);
     setLabel(subject_.name, QStringLiteral(":   ") + level);
 }
 
 void VolumeEditor::disable() {
-    table_.removeEntry(subject_.name);
-    // The editor shows what is stored: no level any more.
-    if (slider_) {
-        const QSignalBlocker quiet(slider_.data());
-        slider_->setValue(0);
+    editedTable().removeEntry(subject_.name);
+    // The editor shows what is stored: no level any more (or, for an output, the general one
+    // that is in force there now).
+    if (outputTable_) {
+        if (outputChoice_)
+            outputChoice_->setChecked(false); // shows the general level
+        outputTable_.reset();
+        showStoredLevel();
+    } else {
+        if (slider_) {
+            const QSignalBlocker quiet(slider_.data());
+            slider_->setValue(0);
+        }
+        linked_ = 0;
+        setLabel(shortName(subject_.name), QStringLiteral(" - Disabled"));
     }
-    linked_ = 0;
-    setLabel(shortName(subject_.name), QStringLiteral(" - Disabled"));
     if (slider_) // the click gave the button the keyboard: the arrow keys move the level again
         slider_->setFocus();
     Q_EMIT listOutdatedNow();

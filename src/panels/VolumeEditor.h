@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/AppVolumeTable.h"
+
+#include <QCheckBox>
 #include <QObject>
 #include <QPointer>
 #include <QPushButton>
@@ -7,12 +10,14 @@
 #include <QStyle>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vellora {
 
 class ActivationPolicy;
-class AppVolumeTable;
+
 class EventMonitor;
+class OutputLevels;
 class Popover;
 
 // The application the editor opens for, as the list hands it over.
@@ -22,7 +27,9 @@ struct EditorSubject {
 };
 
 // The small per-application editor: a level slider (0 to 100 in steps of 10) that stores the
-// level at once, and a button that disables the application by removing its entry.
+// level at once, and a button that disables the application by removing its entry. With levels
+// for one output on offer and the current output known, a choice below them says whether the
+// level shown is the general one or the current output's own.
 class VolumeEditor : public QObject {
     Q_OBJECT
 
@@ -30,7 +37,11 @@ public:
     // monitor: the editor's outside-click monitor at the time, if any (it is made anew with the
     // options menu).
     VolumeEditor(AppVolumeTable& table, ActivationPolicy& policy,
-                 std::function<EventMonitor*()> monitor, QObject* parent = nullptr);
+                 std::function<EventMonitor*()> monitor, const OutputLevels* outputLevels = nullptr,
+                 QObject* parent = nullptr);
+
+    // The output the volume is set on now (none: unknown), for the editors opened from now on.
+    void setOutputInUse(const QString& output, const QString& description);
     ~VolumeEditor() override;
 
     // Opens the editor for an application, attached to the widget that asked for it.
@@ -51,6 +62,9 @@ public:
     Popover* popover() const { return popover_.get(); }
     QPushButton* disableButton() const { return disableButton_; }
     QSlider* slider() const { return slider_; }
+    // "Only on <output>": checked, the level shown is the current output's own; else the general
+    // one, for all outputs. None when there is no choice.
+    QCheckBox* outputChoice() const { return outputChoice_; }
     const EditorSubject& subject() const { return subject_; }
     // The entry most recently composed by the slider.
     const QString& theNewApp() const { return theNewApp_; }
@@ -71,16 +85,27 @@ private:
     // The disable button's label: a name, then the level (or state) kept in sight, then a tail.
     void setLabel(const QString& name, const QString& level, const QString& tail = {});
     void stopMonitor();
+    // The table the editor reads and writes: the current output's own, or the general one.
+    AppVolumeTable& editedTable() { return outputTable_ ? *outputTable_ : table_; }
+    // Puts the slider and the label where the edited table says, storing nothing.
+    void showStoredLevel();
+    void addOutputChoice(QWidget* view);
+    // Whether the level edited is the current output's own (else the general one).
+    void editOutputLevel(bool own);
     // Stores the level once the user action in progress is done, unless it stored one.
     void storeAfterAction(int storesBefore);
 
     AppVolumeTable& table_;
     ActivationPolicy& policy_;
     std::function<EventMonitor*()> monitor_;
+    const OutputLevels* outputLevels_;
+    QString output_, outputDescription_;
+    std::optional<AppVolumeTable> outputTable_; // while the level shown is the output's own
     std::unique_ptr<QStyle> sliderStyle_; // outlives every slider: declared before the popover
     std::unique_ptr<Popover> popover_;
     QPointer<QPushButton> disableButton_;
     QPointer<QSlider> slider_;
+    QPointer<QCheckBox> outputChoice_;
     EditorSubject subject_;
     int linked_ = 0; // the level last stored, or shown at opening
     int stores_ = 0; // levels stored by this editor, to tell whether a user action stored one

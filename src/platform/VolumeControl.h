@@ -37,6 +37,9 @@ public:
     // The output the volume is read from and set on now; empty when this control knows of a
     // single output only, or of none yet.
     virtual OutputId currentOutput() = 0;
+    // How the desktop shows the current output to the user ("Headphones", "Built-in Audio
+    // Analog Stereo"); empty when unknown.
+    virtual QString currentOutputDescription() { return {}; }
 
 Q_SIGNALS:
     // Another output became the current one; like resyncNeeded, what was asked may not be what

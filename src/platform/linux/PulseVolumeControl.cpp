@@ -204,6 +204,13 @@ OutputId PulseVolumeControl::currentOutput() {
     return name;
 }
 
+QString PulseVolumeControl::currentOutputDescription() {
+    pa_threaded_mainloop_lock(d->loop);
+    const QString description = d->sinkDescription;
+    pa_threaded_mainloop_unlock(d->loop);
+    return description;
+}
+
 int PulseVolumeControl::maxPercent() const {
     return kMaxPercent;
 }

@@ -28,6 +28,7 @@ public:
     // The default sink's name. Its changes, and the server back after a loss, are signalled on
     // the owner's thread.
     OutputId currentOutput() override;
+    QString currentOutputDescription() override;
 
     bool isConnected() const;
 

@@ -74,6 +74,7 @@ struct PulseVolumeControl::Impl {
     // The default sink as the server last announced it, kept current by a subscription, so a
     // capture costs no round trip and a set is one request.
     QString sinkName;
+    QString sinkDescription;
     uint32_t sinkIndex = PA_INVALID_INDEX;
     std::optional<pa_cvolume> sinkVolume;
     // Said once the default sink's volume is known: the default changed, or what the server
