@@ -16,7 +16,8 @@ class TestFault : public QObject, ProgramDriver {
     // the whole suite on a loaded machine (an assertion on speed is the benchmarks' business).
     static constexpr int kBound = 10000;
     const QByteArray kSettings = "[General]\nitunes=true\n"
-                                 "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n";
+                                 "Apps=, 30/*/*/*/*/Alpha, 80/*/*/*/*/Gamma Writer\n"
+                                 "[OutputLevels]\nheadphones=, 45/*/*/*/*/Alpha\n";
     QString alpha, beta, gamma; // at 30, without a level, at 80
 
     static bool pactl(const QString& a) { return desktop::run("pactl", a.split(' ')).has_value(); }
@@ -84,23 +85,30 @@ private Q_SLOTS:
     }
 
     // Headphones become the default output while a level is in force: the speakers get their
-    // own volume back, the headphones take the level, and a restore gives them back their own.
+    // own volume back, the headphones take Alpha's level for them, and a restore gives them back
+    // their own. Unplugged and plugged in again, they keep that level.
     void defaultOutputChanges() {
         QVERIFY(baseline(50));
         const auto back = qScopeGuard([] { pactl("set-default-sink vellora_null"); });
-        for (const char* sink : {"speakers", "headphones"})
-            QVERIFY(nullSink(sink));
-        QVERIFY(pactl("set-default-sink speakers") && pactl("set-sink-volume speakers 80%") &&
-                pactl("set-sink-volume headphones 60%") && activate(alpha));
+        QVERIFY(nullSink("speakers"));
+        const QStringList headphones{"load-module", "module-null-sink", "sink_name=headphones",
+                                     "sink_properties=node.always-process=true"};
+        const auto module = desktop::run("pactl", headphones);
+        QVERIFY(module && pactl("set-default-sink speakers") &&
+                pactl("set-sink-volume speakers 80%") && pactl("set-sink-volume headphones 60%") &&
+                activate(alpha));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 30, kBound);
         QVERIFY(pactl("set-default-sink headphones"));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 30, kBound);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 45, kBound);
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("speakers"), 80, kBound);
         QVERIFY(activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 60, kBound);
         QTest::qWait(500); // nothing later writes the speakers' volume onto them
         QCOMPARE(desktop::sinkPercents("headphones"), QList<int>({60, 60}));
         QCOMPARE(desktop::sinkPercent("speakers"), 80);
+        QVERIFY(pactl("unload-module " + module->trimmed()) && desktop::run("pactl", headphones) &&
+                pactl("set-default-sink headphones") && activate(alpha));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent("headphones"), 45, kBound);
     }
 
     // An output that has never played (a device nothing used since it appeared): PipeWire 1.4
