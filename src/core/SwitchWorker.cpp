@@ -11,9 +11,12 @@ namespace vellora {
 SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
                            MusicPlayerSource* players, QObject* parent)
     : QObject(parent), volume_(volume), table_(defaults), outputLevels_(defaults),
-      players_(defaults, players), switch_(table_, volume, players_, &outputLevels_) {
+      players_(defaults, players), switch_(table_, volume, players_, &outputLevels_),
+      learner_(defaults, table_, outputLevels_, switch_, volume) {
     connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
+    connect(&volume, &VolumeControl::volumeChangedByHand, &learner_,
+            &LevelLearner::volumeChangedByHand);
 }
 
 SwitchWorker::~SwitchWorker() = default;
@@ -47,6 +50,7 @@ void SwitchWorker::drain() {
             next = std::move(*pending_);
             pending_.reset();
         }
+        learner_.cancel(); // the volume set by hand did not stay
         switch_.switchFor(next);
     }
     tellOutputInUse();
@@ -91,6 +95,7 @@ void SwitchWorker::rerun() {
     // A new output, or the server back (what was asked meanwhile did not happen, and the output
     // may have changed unannounced): the switch runs again for the application in front, and
     // itself puts back the volume of an output left behind.
+    learner_.cancel();
     switch_.replay();
     tellOutputInUse();
     Q_EMIT switched();

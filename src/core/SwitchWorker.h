@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppVolumeTable.h"
+#include "LevelLearner.h"
 #include "MusicPlayerCheck.h"
 #include "OutputLevels.h"
 #include "VolumeSwitch.h"
@@ -33,6 +34,9 @@ public:
     void post(const std::optional<RunningApplication>& application);
 
     VolumeSwitch& volumeSwitch() { return switch_; }
+    LevelLearner& learner() { return learner_; }
+    // Whether a window of this program is in front (nothing is learnt then). From any thread.
+    void setOwnWindowInFront(bool inFront) { learner_.setOwnWindowInFront(inFront); }
 
     // On this object's thread, at quit: puts back the volume from before a level in force and
     // says so in one line. Bounded by the volume control's own bound on each call. Switching
@@ -56,6 +60,7 @@ private:
     OutputLevels outputLevels_;
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
+    LevelLearner learner_;
     std::optional<OutputId> toldOutput_;
 
     std::mutex mutex_; // guards the three below

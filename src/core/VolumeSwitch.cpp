@@ -49,6 +49,7 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
         }
     }
 
+    frontCaptured_ = captured;
     suspendedForPlayer_ = players_.holdsSwitching();
     if (suspendedForPlayer_)
         return;
@@ -94,6 +95,13 @@ void VolumeSwitch::leaveMovedOutput() {
             owed_.removeFirst();
     }
     levelInForce_ = false;
+}
+
+void VolumeSwitch::levelLearnt() {
+    // Without a capture from this output for the application in front, there is no volume from
+    // before to put back: the level is stored, but nothing is owed.
+    if (!levelInForce_ && frontCaptured_ && volumeOutput_ == control_.currentOutput())
+        levelInForce_ = true;
 }
 
 void VolumeSwitch::replay() {

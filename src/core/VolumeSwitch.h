@@ -42,6 +42,9 @@ public:
     const std::optional<RunningApplication>& frontApplication() const { return frontApplication_; }
     const VolumeReading& capturedVolume() const { return volume_; }
     bool levelInForce() const { return levelInForce_; }
+    // A level was learnt for the application in front from the volume set by hand: it is in
+    // force now, and the volume captured before it stays the one to put back.
+    void levelLearnt();
     bool suspendedForPlayer() const { return suspendedForPlayer_; }
 
 private:
@@ -75,6 +78,7 @@ private:
     QList<std::pair<OutputId, VolumeReading>> owed_;
     static constexpr qsizetype kOwedKept = 4;
     bool levelInForce_ = false;
+    bool frontCaptured_ = false; // the last switch captured the volume, on volumeOutput_
     bool suspendedForPlayer_ = false;
 };
 

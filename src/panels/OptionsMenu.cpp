@@ -2,6 +2,7 @@
 
 #include "Popover.h"
 #include "Updater.h"
+#include "core/LevelLearner.h"
 #include "core/UserDefaults.h"
 
 #include <QKeyEvent>
@@ -63,6 +64,12 @@ void OptionsMenu::newMenu() {
     add(title(QStringLiteral("Automatically check for updates"), automatic),
         &OptionsMenu::checkWeek, updates);
     add(title(QStringLiteral("Menu Bar Only"), hide), &OptionsMenu::only);
+    // Off unless chosen, and not written until it is: a file from before stays as it was.
+    add(title(QStringLiteral("Remember Volume Changes"),
+              defaults_.boolValue(LevelLearner::kOption)),
+        &OptionsMenu::rememberVolumeChanges)
+        ->setToolTip(QStringLiteral("A volume you set by hand, kept for 2 seconds, becomes the "
+                                    "level of the application in front"));
     menux_.addSeparator();
     add(QStringLiteral("   About"), &OptionsMenu::aboutChosen);
     add(QStringLiteral("   Quit"), &OptionsMenu::exit, true,
@@ -91,6 +98,11 @@ void OptionsMenu::only() {
     const bool hide = defaults_.ensureBool(UserDefaults::kHide);
     defaults_.setBool(UserDefaults::kHide, !hide);
     policy_.set(hide ? ActivationPolicy::Kind::Regular : ActivationPolicy::Kind::Accessory);
+    scheduleRebuild();
+}
+
+void OptionsMenu::rememberVolumeChanges() {
+    defaults_.setBool(LevelLearner::kOption, !defaults_.boolValue(LevelLearner::kOption));
     scheduleRebuild();
 }
 

@@ -33,6 +33,7 @@ public:
     void newMenu();
     void only();
     void ignoteItunes();
+    void rememberVolumeChanges();
     void checkWeek();
     void exit();
     // Schedules newMenu 0.1 s from now, also while a menu is open.

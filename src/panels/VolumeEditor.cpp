@@ -161,10 +161,13 @@ void VolumeEditor::editOutputLevel(bool own) {
 }
 
 void VolumeEditor::addOutputChoice(QWidget* view) {
+    // A smaller text than the rest: the choice has the editor's last 20 pixels.
+    QFont small = view->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
     auto* choice = new QCheckBox(view);
     outputChoice_ = choice;
-    choice->setGeometry(20, 52, 190, 22);
-    view->setFixedSize(view->width(), 80);
+    choice->setFont(small);
+    choice->setGeometry(20, 50, 190, 19); // below the slider's ticks, within the editor
     // A long description is cut to the editor's width; all of it shows as the tooltip.
     const QString only =
         QStringLiteral("Only on ") + (outputDescription_.isEmpty() ? output_ : outputDescription_);

@@ -48,6 +48,9 @@ Q_SIGNALS:
     // What was asked may not be what the server holds: it answers again after a loss, or a
     // request it left unanswered may have been carried out late.
     void resyncNeeded();
+    // Someone else changed the current output's volume (the user, with the desktop's own
+    // control): not a set of this control's, nor a change of output.
+    void volumeChangedByHand(int percent);
 };
 
 } // namespace vellora

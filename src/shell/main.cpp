@@ -137,7 +137,11 @@ int main(int argc, char** argv) {
                      &vellora::AppDelegate::applicationShouldHandleReopen);
     QObject::connect(&updater, &vellora::Updater::updateFoundQuietly, &delegate,
                      &vellora::AppDelegate::announceUpdate);
-    vellora::OwnWindows ownWindows(activations->filter());
+    // A volume changed by hand while a window of this program has the focus (the list, the
+    // editor) is no level for the application behind it.
+    vellora::OwnWindows ownWindows(
+        activations->filter(),
+        [switcher = &audio->switcher()](bool focused) { switcher->setOwnWindowInFront(focused); });
     app.installEventFilter(&ownWindows);
     delegate.applicationDidFinishLaunching(audio->missing() + activations->missing());
     const int status = app.exec();

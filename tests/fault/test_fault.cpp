@@ -5,6 +5,7 @@
 #include "support/Windows.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QtTest>
 #include <csignal>
 
@@ -67,7 +68,8 @@ class TestFault : public QObject, ProgramDriver {
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY2(!desktop::sessionDir().isEmpty(), "run inside with-desktop.sh");
-        qputenv("QT_LOGGING_RULES", "vellora.audio.debug=true"); // said when a case fails
+        // What the program says of its audio and its settings, shown when a case fails.
+        qputenv("QT_LOGGING_RULES", "vellora.audio.debug=true\nvellora.settings.debug=true");
         QVERIFY(startWith(kSettings));
         const auto xterm = [&](QString c) { return windows.start("xterm", {"-class", c}, c); };
         gamma = xterm("gamma"), beta = xterm("Beta"), alpha = xterm("Alpha");
@@ -270,6 +272,25 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, 10000);
         QVERIFY(activate(beta));
         QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, kBound);
+    }
+
+    // With the option on, a volume set by hand that stays becomes the level of the application
+    // in front; one without a level still gets the volume from before back. (Last: it changes
+    // Gamma's level.)
+    void learnsVolumesSetByHand() {
+        QVERIFY(baseline(50));
+        QSettings conf(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vellora/Vellora.conf",
+                       QSettings::IniFormat);
+        conf.setValue("rememberVolumeChanges", true);
+        conf.sync();
+        QVERIFY(activate(gamma));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 80, kBound);
+        QVERIFY(pactl("set-sink-volume @DEFAULT_SINK@ 55%"));
+        QTRY_VERIFY_WITH_TIMEOUT(lines().contains("55/*/*/*/*/Gamma Writer"), kBound);
+        QVERIFY(activate(beta));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 50, kBound);
+        QVERIFY(activate(gamma));
+        QTRY_COMPARE_WITH_TIMEOUT(desktop::sinkPercent(), 55, kBound);
     }
 };
 

@@ -239,22 +239,24 @@ private Q_SLOTS:
 
         const auto item = [&](int k) { return h.controller.menu().menux()->actions().at(k); };
         h.controller.newMenu();
-        QCOMPARE(
-            h.controller.menu().titles(),
-            (QStringList{"   Reset all", "   Ignore if iTunes is playing", "   Launch at login",
-                         "   Check for updates", "   Automatically check for updates",
-                         "\u2713Menu Bar Only", "-", "   About", "   Quit"}));
-        for (int k : {1, 5}) { // both toggled: Ignore if iTunes on, Menu Bar Only off
+        QCOMPARE(h.controller.menu().titles(),
+                 (QStringList{"   Reset all", "   Ignore if iTunes is playing",
+                              "   Launch at login", "   Check for updates",
+                              "   Automatically check for updates", "\u2713Menu Bar Only",
+                              "   Remember Volume Changes", "-", "   About", "   Quit"}));
+        QVERIFY(!h.store.onDisk("rememberVolumeChanges").isValid()); // written once chosen
+        for (int k : {1, 5, 6}) { // toggled: Ignore if iTunes on, Menu Bar Only off, Remember on
             item(k)->trigger();
-            QCOMPARE(h.policy.kind() == ActivationPolicy::Kind::Regular, k == 5); // at once
-            QTRY_COMPARE(item(k)->text().at(0), k == 1 ? QChar(0x2713) : QChar(' '));
+            QCOMPARE(h.policy.kind() == ActivationPolicy::Kind::Regular, k >= 5); // at once
+            QTRY_COMPARE(item(k)->text().at(0), k != 5 ? QChar(0x2713) : QChar(' '));
         }
         QVERIFY(h.store.defaults->boolValue("itunes") && !h.store.defaults->boolValue("hide") &&
+                h.store.defaults->boolValue("rememberVolumeChanges") &&
                 h.policy.kind() == ActivationPolicy::Kind::Regular);
         item(0)->trigger();
         UiHarness::settle();
         QCOMPARE(h.titles().first(), AppVolumeTable::kRedMarker + "App0");
-        item(8)->trigger();
+        item(9)->trigger();
         QCOMPARE(h.quits, 1);
     }
 };

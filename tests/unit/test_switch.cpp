@@ -2,6 +2,7 @@
 #include "base/Diagnostics.h"
 #include "base/WorkerThread.h"
 #include "core/AppVolumeTable.h"
+#include "core/LevelLearner.h"
 #include "core/MusicPlayerCheck.h"
 #include "core/OutputLevels.h"
 #include "core/SwitchWorker.h"
@@ -117,6 +118,63 @@ private Q_SLOTS:
         QCOMPARE(out.loggedSoFar().filter("refused").size(), refusals);
         QCOMPARE(out.loggedSoFar().filter("quit:").join(u'|'), quit);
         QVERIFY2(!out.loggedSoFar().join(u'|').contains(u'\n'), "every message is one line");
+    }
+
+    // A volume set by hand that stays becomes the level of the application in front: its own
+    // for the output where it has one, else the general one; the volume from before stays the
+    // one an application without a level (D, last) gets back. Nothing is learnt with the option
+    // off, for no name, over a window of this program, while a player holds switching, after
+    // a switch, or when the volume did not stay. Stored: B 50; on the speakers, C 20.
+    void learning_data() {
+        QTest::addColumn<QString>("front");
+        QTest::addColumn<QList<int>>("changes");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("apps");
+        QTest::addColumn<QString>("speakers");
+        QTest::addColumn<QList<int>>("sets");
+        const QString b = "|50:B", c = "|20:C";
+        QTest::newRow("general, a flood")
+            << "A" << QList{60, 70} << "" << b + "|70:A" << c << QList{40};
+        QTest::newRow("general, replaced") << "B" << QList{65} << ""
+                                           << "|65:B" << c << QList{50, 40};
+        QTest::newRow("the output's own")
+            << "C" << QList{35} << "" << b << "|35:C" << QList{20, 40};
+        for (const char* meanwhile : {"off", "window", "switch", "moved back"})
+            QTest::newRow(meanwhile) << "A" << QList{70} << meanwhile << b << c << QList<int>{};
+        QTest::newRow("no name") << "?" << QList{70} << "" << b << c << QList<int>{};
+        QTest::newRow("player") << "B" << QList{70} << "player" << b << c << QList<int>{};
+    }
+    void learning() {
+        QFETCH(QString, front);
+        QFETCH(QList<int>, changes);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, apps);
+        QFETCH(QString, speakers);
+        QFETCH(QList<int>, sets);
+        TempDefaults store;
+        const auto table = [](QString entries) { return entries.replace(":", "/*/*/*/*/"); };
+        AppVolumeTable(*store.defaults).saveTable(table("|50:B").split('|'));
+        OutputLevels levels(*store.defaults);
+        levels.tableFor("speakers")->saveTable(table("|20:C").split('|'));
+        store.defaults->setBool(LevelLearner::kOption, meanwhile != "off");
+        store.defaults->setBool(UserDefaults::kItunes, meanwhile == "player");
+        FakeVolumeControl control;
+        control.captures = {"40", QString::number(changes.last() + (meanwhile == "moved back"))};
+        FakeMusicPlayers players;
+        players.players["player"] = meanwhile == "player";
+        SwitchWorker worker(*store.defaults, control, &players);
+        worker.post(RunningApplication{front == "?" ? std::nullopt : std::optional(front), {}, 1});
+        for (const int percent : changes)
+            Q_EMIT control.volumeChangedByHand(percent);
+        worker.setOwnWindowInFront(meanwhile == "window");
+        if (meanwhile == "switch")
+            worker.post(RunningApplication{"E", {}, 2});
+        worker.learner().settle(); // two seconds later
+        worker.setOwnWindowInFront(false);
+        worker.post(RunningApplication{"D", {}, 3});
+        QCOMPARE(AppVolumeTable(*store.defaults).loadTable()->join('|'), table(apps));
+        QCOMPARE(levels.tableFor("speakers")->loadTable()->join('|'), table(speakers));
+        QCOMPARE(control.sets, sets);
     }
 
     // A Bluetooth device keeps its levels across profiles and audio servers; other outputs are

@@ -65,6 +65,7 @@ void PulseVolumeControl::Impl::onServerInfo(pa_context*, const pa_server_info* i
     if (name != d->sinkName) {
         d->outputMoved = d->outputMoved || !d->sinkName.isEmpty();
         d->sinkName = name;
+        d->ownPercent.reset();
         d->sinkDescription.clear();
         d->sinkIndex = PA_INVALID_INDEX;
         d->sinkVolume.reset();
@@ -81,9 +82,16 @@ void PulseVolumeControl::Impl::onDefaultSink(pa_context*, const pa_sink_info* in
         // one, as PipeWire's is until its session manager names it, or with one not listed
         // yet): a switch made meanwhile found nothing to act on and runs again.
         d->outputMoved = d->outputMoved || (d->ready && !d->sinkVolume);
+        const bool byHand = d->sinkVolume && d->sinkIndex == info->index &&
+                            Impl::percentOf(*d->sinkVolume) != Impl::percentOf(info->volume) &&
+                            d->ownPercent != Impl::percentOf(info->volume);
         d->sinkIndex = info->index;
         d->sinkDescription = QString::fromUtf8(info->description);
         d->sinkVolume = info->volume;
+        if (byHand)
+            handover::post(d->owner, [o = d->owner, percent = Impl::percentOf(info->volume)] {
+                Q_EMIT o->volumeChangedByHand(percent);
+            });
         qCDebug(lcAudio, "the default output %s is at %.0f %%", info->name,
                 100.0 * pa_cvolume_max(&info->volume) / PA_VOLUME_NORM);
     }

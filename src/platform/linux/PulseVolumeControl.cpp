@@ -164,9 +164,13 @@ std::optional<VolumeReading> PulseVolumeControl::readOutputVolume() {
     pa_threaded_mainloop_unlock(d->loop);
     if (!volume)
         return std::nullopt;
-    const quint64 loudest = pa_cvolume_max(&*volume);
-    const int percent = int((loudest * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
+    const int percent = Impl::percentOf(*volume);
     return VolumeReading{percent, QString::number(percent)};
+}
+
+int PulseVolumeControl::Impl::percentOf(const pa_cvolume& volume) {
+    const quint64 loudest = pa_cvolume_max(&volume);
+    return int((loudest * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
 }
 
 bool PulseVolumeControl::setOutputVolume(int percent, const OutputId& output) {
@@ -184,6 +188,8 @@ bool PulseVolumeControl::setOutputVolume(int percent, const OutputId& output) {
         else
             pa_cvolume_scale(&*volume, target);
         Impl::Ack ack{d.get()};
+        if (name == d->sinkName.toUtf8()) // its news may come before the answer
+            d->ownPercent = Impl::percentOf(*volume);
         set = d->request(ack.done, [&] {
             return pa_context_set_sink_volume_by_name(d->context, name.constData(), &*volume,
                                                       &Impl::onAck, &ack);

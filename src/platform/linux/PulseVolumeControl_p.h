@@ -75,6 +75,9 @@ struct PulseVolumeControl::Impl {
     // capture costs no round trip and a set is one request.
     QString sinkName;
     QString sinkDescription;
+    // The percent this control last set on the default sink: the server's news of it is no
+    // change by hand.
+    std::optional<int> ownPercent;
     uint32_t sinkIndex = PA_INVALID_INDEX;
     std::optional<pa_cvolume> sinkVolume;
     // Said once the default sink's volume is known: the default changed, or what the server
@@ -176,6 +179,8 @@ struct PulseVolumeControl::Impl {
 
     // A sink's volume: the one kept for the default sink, else asked for (one round trip).
     std::optional<pa_cvolume> sinkVolumeOf(const QByteArray& name);
+    // The loudest channel in whole percent, rounded.
+    static int percentOf(const pa_cvolume& volume);
     struct SinkVolume {
         Impl* d;
         bool done = false;
