@@ -12,6 +12,18 @@ DiagnosticCapture* activeCapture = nullptr;
 std::mutex lineLock;
 } // namespace
 
+QString oneLine(const QString& text) {
+    QString line;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            line += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
 void diag(const QString& line) {
     const std::lock_guard lock(lineLock);
     if (activeCapture) {

@@ -54,19 +54,6 @@ QString storedText(const QString& path, const QString& key) {
     return {};
 }
 
-// The text as one plain line for standard output: control characters and line separators are
-// shown as escapes, so a name can neither break the line nor drive the terminal.
-QString oneLine(const QString& text) {
-    QString line;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
-            line += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
-        else
-            line += c;
-    }
-    return line;
-}
 } // namespace
 
 AppVolumeTable::AppVolumeTable(UserDefaults& defaults, QString key)

@@ -4,6 +4,7 @@
 #include "OutputLevels.h"
 #include "UserDefaults.h"
 #include "VolumeSwitch.h"
+#include "base/Diagnostics.h"
 #include "base/Logging.h"
 
 namespace vellora {
@@ -22,6 +23,10 @@ void LevelLearner::volumeChangedByHand(int percent) {
     defaults_.reload(); // the option may have been chosen in another instance's store
     if (!defaults_.boolValue(kOption))
         return;
+    if (ownWindowInFront_) { // the list or the editor has the keyboard, not the application
+        cancel();
+        return;
+    }
     waiting_ = percent;
     settle_.start(); // a flood of changes (a slider dragged) is learnt once, the last one
 }
@@ -40,9 +45,11 @@ void LevelLearner::settle() {
     };
     if (!percent)
         return;
+    if (*percent > 100)
+        return skip("above 100 %, which no level can be");
     if (ownWindowInFront_ || !front || !front->localizedName || front->localizedName->isEmpty())
         return skip("no application with a name in front");
-    if (switch_.suspendedForPlayer())
+    if (switch_.playersHoldSwitching()) // asked again: one may have started since the switch
         return skip("a music player holds switching");
     if (!defaults_.boolValue(kOption))
         return skip("the option is off");
@@ -61,7 +68,7 @@ void LevelLearner::settle() {
     const QString entry = (ownTable ? *ownTable : table_).putEntry(QString::number(*percent), name);
     switch_.levelLearnt();
     qCInfo(lcSettings).noquote() << QStringLiteral("learnt %1 % for \"%2\"%3")
-                                        .arg(QString::number(*percent), name,
+                                        .arg(QString::number(*percent), oneLine(name),
                                              ownTable ? QStringLiteral(" on this output")
                                                       : QString());
     Q_EMIT learnt(entry);

@@ -32,6 +32,17 @@ QStringList OutputLevels::allEntries() const {
     return entries;
 }
 
+QStringList OutputLevels::outputsWithLevelFor(const QString& name) const {
+    QStringList outputs;
+    for (const QString& output : storedOutputs(defaults_)) {
+        const auto table =
+            AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output).loadTable();
+        if (table && AppVolumeTable::findEntry(*table, name))
+            outputs << output;
+    }
+    return outputs;
+}
+
 void OutputLevels::resetAll() {
     for (const QString& output : storedOutputs(defaults_))
         AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output).resetAll();
@@ -41,8 +52,10 @@ QString OutputLevels::storedName(const OutputId& output) {
     static const QRegularExpression bluetooth(QStringLiteral(
         R"(^bluez_(?:sink|output)\.((?:[0-9A-Fa-f]{2}[_:]){5}[0-9A-Fa-f]{2})(?:\..*)?$)"));
     const QRegularExpressionMatch match = bluetooth.match(output);
-    if (!match.hasMatch())
-        return output;
+    if (!match.hasMatch()) // a "/" would start a group in the file
+        return QString(output)
+            .replace(QLatin1Char('%'), QLatin1String("%25"))
+            .replace(QLatin1Char('/'), QLatin1String("%2F"));
     return QStringLiteral("bluetooth.") +
            match.captured(1).toUpper().replace(QLatin1Char(':'), QLatin1Char('_'));
 }

@@ -22,6 +22,8 @@ public:
     // Every entry stored for any output, present or not: which applications have a level
     // somewhere.
     QStringList allEntries() const;
+    // The outputs, by stored name, that have a level of their own for the application.
+    QStringList outputsWithLevelFor(const QString& name) const;
     // Removes the levels of every output (each kept aside first if it cannot be read).
     void resetAll();
 

@@ -57,6 +57,12 @@ void SwitchWorker::drain() {
     Q_EMIT switched();
 }
 
+void SwitchWorker::retellOutputInUse() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    toldOutput_.reset();
+    tellOutputInUse();
+}
+
 void SwitchWorker::tellOutputInUse() {
     const OutputId output = volume_.currentOutput();
     if (toldOutput_ == output)
@@ -68,6 +74,8 @@ void SwitchWorker::tellOutputInUse() {
 void SwitchWorker::putCapturedVolumeBack() {
     Q_ASSERT(QThread::currentThread() == thread());
     disconnect(&volume_, nullptr, this, nullptr);
+    disconnect(&volume_, nullptr, &learner_, nullptr);
+    learner_.cancel();
     {
         const std::lock_guard lock(mutex_);
         closed_ = true;

@@ -35,6 +35,8 @@ public:
 
     VolumeSwitch& volumeSwitch() { return switch_; }
     LevelLearner& learner() { return learner_; }
+    // Tells the output in use again, for a newcomer to outputInUse. On this object's thread.
+    void retellOutputInUse();
     // Whether a window of this program is in front (nothing is learnt then). From any thread.
     void setOwnWindowInFront(bool inFront) { learner_.setOwnWindowInFront(inFront); }
 

@@ -97,6 +97,10 @@ void VolumeSwitch::leaveMovedOutput() {
     levelInForce_ = false;
 }
 
+bool VolumeSwitch::playersHoldSwitching() {
+    return players_.holdsSwitching();
+}
+
 void VolumeSwitch::levelLearnt() {
     // Without a capture from this output for the application in front, there is no volume from
     // before to put back: the level is stored, but nothing is owed.

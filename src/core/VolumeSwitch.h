@@ -46,6 +46,8 @@ public:
     // force now, and the volume captured before it stays the one to put back.
     void levelLearnt();
     bool suspendedForPlayer() const { return suspendedForPlayer_; }
+    // Asks the players now whether one holds switching.
+    bool playersHoldSwitching();
 
 private:
     // The output the level in force was set on is no longer the current one: put back the volume

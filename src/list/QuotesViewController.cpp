@@ -46,6 +46,12 @@ QuotesViewController::QuotesViewController(Services services, QObject* parent)
         *table_, services_.policy, [this] { return eventMonitor_.get(); }, outputLevels_.get());
     // Levels for one output are offered for the output the switch sets.
     connect(switcher_, &SwitchWorker::outputInUse, editor_.get(), &VolumeEditor::setOutputInUse);
+    QMetaObject::invokeMethod(switcher_, &SwitchWorker::retellOutputInUse); // on its thread
+    // A level learnt shows in the list's markers.
+    connect(&switcher_->learner(), &LevelLearner::learnt, this, [this] {
+        if (list_)
+            list_->refreshMarkers();
+    });
     connect(editor_.get(), &VolumeEditor::listOutdated, this, &QuotesViewController::fet);
     connect(editor_.get(), &VolumeEditor::listOutdatedNow, this, &QuotesViewController::fetchLog);
     if (!services_.alerts) {

@@ -53,8 +53,9 @@ void OptionsMenu::newMenu() {
     add(QStringLiteral("   Reset all"), &OptionsMenu::resetAllChosen)
         ->setObjectName(QStringLiteral("resetAll"));
     add(title(QStringLiteral("Ignore if iTunes is playing"), itunes), &OptionsMenu::ignoteItunes);
-    QAction* launch = add(
-        title(QStringLiteral("Launch at login"), login), [] {}, offers_.launchAtLogin);
+    const auto chosenBelow = [] {}; // told with the item itself, below
+    QAction* launch =
+        add(title(QStringLiteral("Launch at login"), login), chosenBelow, offers_.launchAtLogin);
     connect(launch, &QAction::triggered, this,
             [this, launch] { Q_EMIT launchAtLoginChosen(launch); });
     const bool updates = offers_.updater != nullptr;

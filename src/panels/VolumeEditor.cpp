@@ -71,7 +71,8 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
         monitor->start();
     }
     subject_ = subject;
-    linked_ = 0; // the slider starts at 0
+    outputChoice_ = nullptr; // the last editor's goes with it
+    linked_ = 0;             // the slider starts at 0
     diag(subject.title);
     const QString& name = subject.name;
     // The output's own level where the application has one, as that is the one in force there.
@@ -152,6 +153,16 @@ void VolumeEditor::showStoredLevel() {
         setLabel(shortened, QStringLiteral(":  ") + level, QStringLiteral(" Disable?"));
     else
         setLabel(shortened, QStringLiteral(" - Disabled"));
+    // Levels of its own elsewhere are said beside the general one: they win on their output.
+    const QStringList elsewhere = outputLevels_ && !outputTable_
+                                      ? outputLevels_->outputsWithLevelFor(subject_.name)
+                                      : QStringList();
+    if (disableButton_)
+        disableButton_->setToolTip(
+            elsewhere.isEmpty()
+                ? QString()
+                : Qt::convertFromPlainText(QStringLiteral("Also a level of its own on: ") +
+                                           oneLine(elsewhere.join(QLatin1String(", ")))));
 }
 
 void VolumeEditor::editOutputLevel(bool own) {
@@ -169,14 +180,15 @@ void VolumeEditor::addOutputChoice(QWidget* view) {
     choice->setFont(small);
     choice->setGeometry(20, 50, 190, 19); // below the slider's ticks, within the editor
     // A long description is cut to the editor's width; all of it shows as the tooltip.
-    const QString only =
-        QStringLiteral("Only on ") + (outputDescription_.isEmpty() ? output_ : outputDescription_);
+    const QString only = QStringLiteral("Only on ") +
+                         oneLine(outputDescription_.isEmpty() ? output_ : outputDescription_);
     const int room = 190 - choice->style()->pixelMetric(QStyle::PM_IndicatorWidth) - 8;
     choice->setText(
-        buttonText(QFontMetrics(choice->font()).elidedText(only, Qt::ElideMiddle, room)));
+        buttonText(QFontMetrics(choice->font()).elidedText(only, Qt::ElideRight, room)));
     choice->setToolTip(Qt::convertFromPlainText(only));
     choice->setChecked(outputTable_.has_value());
-    choice->setFocusPolicy(Qt::ClickFocus); // the slider keeps the arrow keys
+    // Tab reaches it and Space toggles it; a toggle gives the slider the arrow keys back.
+    choice->setFocusPolicy(Qt::StrongFocus);
     connect(choice, &QCheckBox::toggled, this, [this](bool checked) {
         editOutputLevel(checked);
         showStoredLevel();

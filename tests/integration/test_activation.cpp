@@ -8,6 +8,7 @@
 #include "support/Windows.h"
 
 #include <QtTest>
+#include <ranges>
 
 using namespace vellora;
 using namespace Qt::StringLiterals;
@@ -159,10 +160,9 @@ private Q_SLOTS:
                 entry.write("[Desktop Entry]\nType=Application\nName=Late Entry\nExec=xterm\n"
                             "StartupWMClass=LateEntry\n") > 0);
         entry.close();
+        const auto names = std::views::transform(&DesktopEntry::name);
         QTRY_VERIFY_WITH_TIMEOUT(
-            std::ranges::any_of(entries.installed()->entries,
-                                [](const auto& e) { return e.name == "Late Entry"; }),
-            10000);
+            std::ranges::count(entries.installed()->entries | names, "Late Entry"), 10000);
         for (const QString& window : {beta, late})
             QVERIFY(TestWindows::activate(window));
         QTRY_COMPARE(last(spy), "Late Entry");

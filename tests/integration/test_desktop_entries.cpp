@@ -10,8 +10,7 @@ class TestDesktopEntries : public QObject {
     Q_OBJECT
 
     QTemporaryDir root;
-    // What the interface reads: each reading is published to it. It waits for none here, so
-    // that the first reading must be published as it is made.
+    // What the interface reads; waiting for none, so the first reading must come as it is made.
     DesktopEntryIndex index{std::chrono::milliseconds(0)};
     std::unique_ptr<GioDesktopEntries> source;
 
@@ -81,9 +80,8 @@ private Q_SLOTS:
     // nothing rather than hold the interface, and a reading published later is still seen.
     void firstReadingIsWaitedFor() {
         DesktopEntryIndex late(std::chrono::seconds(60)), never(std::chrono::milliseconds(50));
-        std::thread publisher([&late] {
-            QThread::msleep(50); // the reader is waiting by then
-            late.publish({QList<DesktopEntry>(1), "fm.desktop"});
+        std::thread publisher([&late] { // the reader is waiting by then
+            QThread::msleep(50), late.publish({QList<DesktopEntry>(1), "fm.desktop"});
         });
         const auto got = late.installed();
         publisher.join();

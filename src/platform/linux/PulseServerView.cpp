@@ -3,6 +3,7 @@
 #include "base/HandOver.h"
 #include "base/Logging.h"
 
+#include <cstdlib>
 #include <utility>
 
 namespace vellora {
@@ -82,16 +83,24 @@ void PulseVolumeControl::Impl::onDefaultSink(pa_context*, const pa_sink_info* in
         // one, as PipeWire's is until its session manager names it, or with one not listed
         // yet): a switch made meanwhile found nothing to act on and runs again.
         d->outputMoved = d->outputMoved || (d->ready && !d->sinkVolume);
-        const bool byHand = d->sinkVolume && d->sinkIndex == info->index &&
-                            Impl::percentOf(*d->sinkVolume) != Impl::percentOf(info->volume) &&
-                            d->ownPercent != Impl::percentOf(info->volume);
+        // A change of the volume on the same output and port that is not the news of this
+        // control's own set (a plugged-in jack brings its port's own volume along) was made by
+        // someone else. A device may answer a set a percent off.
+        const QByteArray port =
+            info->active_port && info->active_port->name ? info->active_port->name : "";
+        const int percent = Impl::percentOf(info->volume);
+        const bool echo = d->ownPercent && std::abs(*d->ownPercent - percent) <= 1;
+        const bool byHand = d->sinkVolume && d->sinkIndex == info->index && port == d->sinkPort &&
+                            Impl::percentOf(*d->sinkVolume) != percent && !echo;
+        if (echo || d->ownPercentSet) // the news of the set came, or will not
+            d->ownPercent.reset();
         d->sinkIndex = info->index;
+        d->sinkPort = port;
         d->sinkDescription = QString::fromUtf8(info->description);
         d->sinkVolume = info->volume;
         if (byHand)
-            handover::post(d->owner, [o = d->owner, percent = Impl::percentOf(info->volume)] {
-                Q_EMIT o->volumeChangedByHand(percent);
-            });
+            handover::post(d->owner,
+                           [o = d->owner, percent] { Q_EMIT o->volumeChangedByHand(percent); });
         qCDebug(lcAudio, "the default output %s is at %.0f %%", info->name,
                 100.0 * pa_cvolume_max(&info->volume) / PA_VOLUME_NORM);
     }

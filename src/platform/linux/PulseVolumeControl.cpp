@@ -188,12 +188,17 @@ bool PulseVolumeControl::setOutputVolume(int percent, const OutputId& output) {
         else
             pa_cvolume_scale(&*volume, target);
         Impl::Ack ack{d.get()};
-        if (name == d->sinkName.toUtf8()) // its news may come before the answer
+        if (name == d->sinkName.toUtf8()) { // its news may come before the answer
             d->ownPercent = Impl::percentOf(*volume);
+            d->ownPercentSet = false;
+        }
         set = d->request(ack.done, [&] {
             return pa_context_set_sink_volume_by_name(d->context, name.constData(), &*volume,
                                                       &Impl::onAck, &ack);
         }) && ack.success;
+        if (!set)
+            d->ownPercent.reset();
+        d->ownPercentSet = d->ownPercent.has_value();
         // Known at once: a capture right after this must not read the volume from before.
         if (set && name == d->sinkName.toUtf8())
             d->sinkVolume = *volume;

@@ -75,9 +75,11 @@ struct PulseVolumeControl::Impl {
     // capture costs no round trip and a set is one request.
     QString sinkName;
     QString sinkDescription;
-    // The percent this control last set on the default sink: the server's news of it is no
-    // change by hand.
+    QByteArray sinkPort; // its active port, if it has ports
+    // The percent this control is setting on the default sink: the server's news of it is no
+    // change by hand. Expected until news shows it, or any news comes once the set is done.
     std::optional<int> ownPercent;
+    bool ownPercentSet = false;
     uint32_t sinkIndex = PA_INVALID_INDEX;
     std::optional<pa_cvolume> sinkVolume;
     // Said once the default sink's volume is known: the default changed, or what the server
