@@ -56,6 +56,9 @@ QString storedText(const QString& path, const QString& key) {
 
 } // namespace
 
+AppVolumeTable::AppVolumeTable(UserDefaults& defaults)
+    : AppVolumeTable(defaults, UserDefaults::kApps) {}
+
 AppVolumeTable::AppVolumeTable(UserDefaults& defaults, QString key)
     : defaults_(defaults), key_(std::move(key)) {}
 
@@ -143,7 +146,7 @@ void AppVolumeTable::keepUnreadableValue() {
     if (!stored.isValid())
         stored = storedText(defaults_.filePath(), key_);
     // Never overwrite an earlier copy: pick the first free key beside it.
-    const QString unreadable = key_ + QLatin1String(".unreadable");
+    const QString unreadable = key_ + kUnreadableSuffix;
     QString key = unreadable;
     for (int n = 2; defaults_.contains(key); ++n)
         key = unreadable + QLatin1Char('.') + QString::number(n);
@@ -193,6 +196,12 @@ std::optional<qsizetype> AppVolumeTable::findEntry(const QStringList& list, cons
             return i;
     }
     return std::nullopt;
+}
+
+std::optional<QString> AppVolumeTable::levelIn(const QStringList& list, const QString& name) {
+    // The empty head element of a stored list has an empty name: it matches no application.
+    const auto index = name.isEmpty() ? std::nullopt : findEntry(list, name);
+    return index ? std::optional(entryLevel(list.at(*index))) : std::nullopt;
 }
 
 QString AppVolumeTable::composeEntry(const QString& level, const QString& name) {

@@ -18,12 +18,13 @@ public:
     // name read back from a button has them taken off.
     static inline const QString kBlueMarker = QStringLiteral("\U0001F535");
     static inline const QString kRedMarker = QStringLiteral("\U0001F534");
-    // Key under which a stored value that cannot be read is kept before it is replaced.
-    static inline const QString kUnreadableKey = QStringLiteral("Apps.unreadable");
+    // After the table's key, the key under which a stored value that cannot be read is kept
+    // before it is replaced ("Apps.unreadable", then ".2" ...).
+    static inline const QString kUnreadableSuffix = QStringLiteral(".unreadable");
 
-    explicit AppVolumeTable(UserDefaults& defaults, QString key = QStringLiteral("Apps"));
-
-    const QString& key() const { return key_; }
+    // The general table, under "Apps".
+    explicit AppVolumeTable(UserDefaults& defaults);
+    AppVolumeTable(UserDefaults& defaults, QString key);
 
     // The stored list, or nothing when no table is stored or the stored value cannot be read.
     std::optional<QStringList> loadTable() const;
@@ -38,6 +39,8 @@ public:
     void resetAll();
 
     static std::optional<qsizetype> findEntry(const QStringList& list, const QString& name);
+    // The level of the entry for name; nothing for no entry, or no name.
+    static std::optional<QString> levelIn(const QStringList& list, const QString& name);
     static QString composeEntry(const QString& level, const QString& name);
     static QString entryLevel(const QString& entry);
     static QString entryName(const QString& entry);

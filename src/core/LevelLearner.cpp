@@ -1,6 +1,7 @@
 #include "LevelLearner.h"
 
 #include "AppVolumeTable.h"
+#include "MusicPlayerCheck.h"
 #include "OutputLevels.h"
 #include "UserDefaults.h"
 #include "VolumeSwitch.h"
@@ -11,17 +12,16 @@ namespace vellora {
 
 LevelLearner::LevelLearner(UserDefaults& defaults, AppVolumeTable& table,
                            const OutputLevels& outputLevels, VolumeSwitch& volumeSwitch,
-                           VolumeControl& control, QObject* parent)
+                           VolumeControl& control, MusicPlayerCheck& players, QObject* parent)
     : QObject(parent), defaults_(defaults), table_(table), outputLevels_(outputLevels),
-      switch_(volumeSwitch), control_(control) {
+      switch_(volumeSwitch), control_(control), players_(players) {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettle);
     connect(&settle_, &QTimer::timeout, this, &LevelLearner::settle);
 }
 
 void LevelLearner::volumeChangedByHand(int percent) {
-    defaults_.reload(); // the option may have been chosen in another instance's store
-    if (!defaults_.boolValue(kOption))
+    if (!defaults_.boolValue(kOption)) // as last read: each switch reads the file again
         return;
     if (ownWindowInFront_) { // the list or the editor has the keyboard, not the application
         cancel();
@@ -49,29 +49,25 @@ void LevelLearner::settle() {
         return skip("above 100 %, which no level can be");
     if (ownWindowInFront_ || !front || !front->localizedName || front->localizedName->isEmpty())
         return skip("no application with a name in front");
-    if (switch_.playersHoldSwitching()) // asked again: one may have started since the switch
-        return skip("a music player holds switching");
+    defaults_.reload(); // the option may have been chosen since, in another store
     if (!defaults_.boolValue(kOption))
         return skip("the option is off");
+    if (players_.holdsSwitching()) // asked again: one may have started since the switch
+        return skip("a music player holds switching");
     // It must still be the volume now: one put back meanwhile (a change of mind, a switch)
     // is no level to learn.
     const auto now = control_.readOutputVolume();
     if (!now || now->percent != *percent)
         return skip("the volume did not stay");
     const QString& name = *front->localizedName;
-    auto ownTable = outputLevels_.tableFor(control_.currentOutput());
-    if (ownTable) {
-        const auto own = ownTable->loadTable();
-        if (!own || !AppVolumeTable::findEntry(*own, name))
-            ownTable.reset();
-    }
-    const QString entry = (ownTable ? *ownTable : table_).putEntry(QString::number(*percent), name);
+    auto ownTable = outputLevels_.tableHolding(control_.currentOutput(), name);
+    (ownTable ? *ownTable : table_).putEntry(QString::number(*percent), name);
     switch_.levelLearnt();
     qCInfo(lcSettings).noquote() << QStringLiteral("learnt %1 % for \"%2\"%3")
                                         .arg(QString::number(*percent), oneLine(name),
                                              ownTable ? QStringLiteral(" on this output")
                                                       : QString());
-    Q_EMIT learnt(entry);
+    Q_EMIT learnt();
 }
 
 } // namespace vellora

@@ -9,6 +9,7 @@
 namespace vellora {
 
 class AppVolumeTable;
+class MusicPlayerCheck;
 class OutputLevels;
 class UserDefaults;
 class VolumeControl;
@@ -28,7 +29,8 @@ public:
     static constexpr std::chrono::milliseconds kSettle{2000};
 
     LevelLearner(UserDefaults& defaults, AppVolumeTable& table, const OutputLevels& outputLevels,
-                 VolumeSwitch& volumeSwitch, VolumeControl& control, QObject* parent = nullptr);
+                 VolumeSwitch& volumeSwitch, VolumeControl& control, MusicPlayerCheck& players,
+                 QObject* parent = nullptr);
 
     // The user changed the volume to percent: learnt once it stays, the last of a flood.
     void volumeChangedByHand(int percent);
@@ -40,8 +42,8 @@ public:
     void setOwnWindowInFront(bool inFront) { ownWindowInFront_ = inFront; }
 
 Q_SIGNALS:
-    // A level was learnt and stored; the entry as stored.
-    void learnt(const QString& entry);
+    // A level was learnt and stored.
+    void learnt();
 
 private:
     UserDefaults& defaults_;
@@ -49,6 +51,7 @@ private:
     const OutputLevels& outputLevels_;
     VolumeSwitch& switch_;
     VolumeControl& control_;
+    MusicPlayerCheck& players_;
     QTimer settle_;
     std::optional<int> waiting_; // the percent set by hand, until it stayed
     std::atomic<bool> ownWindowInFront_ = false;

@@ -9,14 +9,23 @@ namespace vellora {
 std::optional<AppVolumeTable> OutputLevels::tableFor(const OutputId& output) const {
     if (output.isEmpty())
         return std::nullopt;
-    return AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + storedName(output));
+    return tableAt(storedName(output));
+}
+
+std::optional<AppVolumeTable> OutputLevels::tableHolding(const OutputId& output,
+                                                         const QString& name) const {
+    auto table = tableFor(output);
+    const auto levels = table ? table->loadTable() : std::nullopt;
+    return levels && AppVolumeTable::levelIn(*levels, name) ? table : std::nullopt;
 }
 
 namespace {
 // The outputs with levels stored, by the names they are stored under (not the copies kept aside
 // of tables that could not be read).
 QStringList storedOutputs(const UserDefaults& defaults) {
-    static const QRegularExpression keptAside(QStringLiteral(R"(\.unreadable(\.\d+)?$)"));
+    static const QRegularExpression keptAside(
+        QRegularExpression::escape(AppVolumeTable::kUnreadableSuffix) +
+        QStringLiteral(R"((\.\d+)?$)"));
     QStringList outputs = defaults.keysIn(OutputLevels::kGroup);
     outputs.removeIf([](const QString& output) { return output.contains(keptAside); });
     return outputs;
@@ -26,18 +35,15 @@ QStringList storedOutputs(const UserDefaults& defaults) {
 QStringList OutputLevels::allEntries() const {
     QStringList entries;
     for (const QString& output : storedOutputs(defaults_))
-        entries << AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output)
-                       .loadTable()
-                       .value_or(QStringList{});
+        entries << tableAt(output).loadTable().value_or(QStringList{});
     return entries;
 }
 
 QStringList OutputLevels::outputsWithLevelFor(const QString& name) const {
     QStringList outputs;
     for (const QString& output : storedOutputs(defaults_)) {
-        const auto table =
-            AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output).loadTable();
-        if (table && AppVolumeTable::findEntry(*table, name))
+        const auto table = tableAt(output).loadTable();
+        if (table && AppVolumeTable::levelIn(*table, name))
             outputs << output;
     }
     return outputs;
@@ -45,7 +51,7 @@ QStringList OutputLevels::outputsWithLevelFor(const QString& name) const {
 
 void OutputLevels::resetAll() {
     for (const QString& output : storedOutputs(defaults_))
-        AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + output).resetAll();
+        tableAt(output).resetAll();
 }
 
 QString OutputLevels::storedName(const OutputId& output) {

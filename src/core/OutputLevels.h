@@ -19,6 +19,8 @@ public:
 
     // The table of one output; nothing for no output (a control that knows a single output).
     std::optional<AppVolumeTable> tableFor(const OutputId& output) const;
+    // The table of one output when it holds a level for the application; else nothing.
+    std::optional<AppVolumeTable> tableHolding(const OutputId& output, const QString& name) const;
     // Every entry stored for any output, present or not: which applications have a level
     // somewhere.
     QStringList allEntries() const;
@@ -35,6 +37,10 @@ public:
     static QString storedName(const OutputId& output);
 
 private:
+    AppVolumeTable tableAt(const QString& storedName) const {
+        return AppVolumeTable(defaults_, kGroup + QLatin1Char('/') + storedName);
+    }
+
     UserDefaults& defaults_;
 };
 

@@ -12,7 +12,7 @@ SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
                            MusicPlayerSource* players, QObject* parent)
     : QObject(parent), volume_(volume), table_(defaults), outputLevels_(defaults),
       players_(defaults, players), switch_(table_, volume, players_, &outputLevels_),
-      learner_(defaults, table_, outputLevels_, switch_, volume) {
+      learner_(defaults, table_, outputLevels_, switch_, volume, players_) {
     connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::volumeChangedByHand, &learner_,
@@ -64,11 +64,12 @@ void SwitchWorker::retellOutputInUse() {
 }
 
 void SwitchWorker::tellOutputInUse() {
-    const OutputId output = volume_.currentOutput();
-    if (toldOutput_ == output)
+    // A description may come after its output's name.
+    auto told = std::pair(volume_.currentOutput(), volume_.currentOutputDescription());
+    if (toldOutput_ == told)
         return;
-    toldOutput_ = output;
-    Q_EMIT outputInUse(output, volume_.currentOutputDescription());
+    toldOutput_ = told;
+    Q_EMIT outputInUse(told.first, told.second);
 }
 
 void SwitchWorker::putCapturedVolumeBack() {

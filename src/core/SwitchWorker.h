@@ -63,7 +63,7 @@ private:
     MusicPlayerCheck players_;
     VolumeSwitch switch_;
     LevelLearner learner_;
-    std::optional<OutputId> toldOutput_;
+    std::optional<std::pair<OutputId, QString>> toldOutput_; // and its description
 
     std::mutex mutex_; // guards the three below
     std::optional<std::optional<RunningApplication>> pending_;

@@ -97,10 +97,6 @@ void VolumeSwitch::leaveMovedOutput() {
     levelInForce_ = false;
 }
 
-bool VolumeSwitch::playersHoldSwitching() {
-    return players_.holdsSwitching();
-}
-
 void VolumeSwitch::levelLearnt() {
     // Without a capture from this output for the application in front, there is no volume from
     // before to put back: the level is stored, but nothing is owed.
@@ -122,28 +118,18 @@ std::optional<VolumeSwitch::Applied> VolumeSwitch::putCapturedVolumeBack() {
 }
 
 std::optional<std::optional<QString>> VolumeSwitch::storedLevel(const OutputId& output) const {
+    const QString name =
+        frontApplication_ ? frontApplication_->localizedName.value_or(QString()) : QString();
     std::optional<std::optional<QString>> found;
     const auto outputTable = outputLevels_ ? outputLevels_->tableFor(output) : std::nullopt;
-    for (const auto& table :
-         {outputTable ? outputTable->loadTable() : std::nullopt, table_.loadTable()}) {
-        if (!table)
-            continue;
-        found.emplace();
-        for (const QString& entry : *table) {
-            if (matches(entry))
-                return std::optional(std::optional(AppVolumeTable::entryLevel(entry)));
-        }
+    if (const auto table = outputTable ? outputTable->loadTable() : std::nullopt) {
+        found.emplace(AppVolumeTable::levelIn(*table, name));
+        if (*found)
+            return found; // the general table is not read
     }
+    if (const auto table = table_.loadTable())
+        found.emplace(AppVolumeTable::levelIn(*table, name));
     return found;
-}
-
-bool VolumeSwitch::matches(const QString& entry) const {
-    // The empty head element of a stored list has an empty name: it matches no application.
-    if (!frontApplication_ || !frontApplication_->localizedName ||
-        frontApplication_->localizedName->isEmpty())
-        return false;
-    return AppVolumeTable::sameName(AppVolumeTable::entryName(entry),
-                                    *frontApplication_->localizedName);
 }
 
 VolumeSwitch::Applied VolumeSwitch::applyLevel(std::optional<int> percent, const QString& level,

@@ -46,14 +46,11 @@ public:
     // force now, and the volume captured before it stays the one to put back.
     void levelLearnt();
     bool suspendedForPlayer() const { return suspendedForPlayer_; }
-    // Asks the players now whether one holds switching.
-    bool playersHoldSwitching();
 
 private:
     // The output the level in force was set on is no longer the current one: put back the volume
     // captured from it and go free.
     void leaveMovedOutput();
-    bool matches(const QString& entry) const;
     // The level stored for the application in front, for the output or else in general; the
     // outer nothing when no table is stored at all (then nothing changes), the inner when the
     // tables hold no level for it.

@@ -69,8 +69,11 @@ void OptionsMenu::newMenu() {
     add(title(QStringLiteral("Remember Volume Changes"),
               defaults_.boolValue(LevelLearner::kOption)),
         &OptionsMenu::rememberVolumeChanges)
-        ->setToolTip(QStringLiteral("A volume you set by hand, kept for 2 seconds, becomes the "
-                                    "level of the application in front"));
+        ->setToolTip(
+            QStringLiteral("A volume you set by hand, kept for %1 seconds, becomes the "
+                           "level of the application in front")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(LevelLearner::kSettle)
+                         .count()));
     menux_.addSeparator();
     add(QStringLiteral("   About"), &OptionsMenu::aboutChosen);
     add(QStringLiteral("   Quit"), &OptionsMenu::exit, true,

@@ -76,12 +76,9 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
     diag(subject.title);
     const QString& name = subject.name;
     // The output's own level where the application has one, as that is the one in force there.
-    editOutputLevel(true);
-    if (outputTable_) {
-        const auto own = outputTable_->loadTable();
-        if (!own || !AppVolumeTable::findEntry(*own, name))
-            outputTable_.reset();
-    }
+    outputTable_.reset();
+    if (auto own = outputLevels_ ? outputLevels_->tableHolding(output_, name) : std::nullopt)
+        outputTable_.emplace(std::move(*own));
 
     // A thin frame keeps the editor apart from the list it lies over.
     auto* view = new QFrame;
@@ -142,15 +139,14 @@ void VolumeEditor::openFor(const EditorSubject& subject, QWidget* anchor) {
 void VolumeEditor::showStoredLevel() {
     const QString shortened = shortName(subject_.name);
     const auto table = editedTable().loadTable();
-    const auto index = table ? AppVolumeTable::findEntry(*table, subject_.name) : std::nullopt;
-    const QString level = index ? AppVolumeTable::entryLevel(table->at(*index)) : QString();
+    const auto level = table ? AppVolumeTable::levelIn(*table, subject_.name) : std::nullopt;
     if (slider_) {
         const QSignalBlocker quiet(slider_.data()); // showing the stored level stores nothing
-        slider_->setValue(parseLevel(level).value_or(0));
+        slider_->setValue(parseLevel(level.value_or(QString())).value_or(0));
         linked_ = slider_->value();
     }
-    if (index)
-        setLabel(shortened, QStringLiteral(":  ") + level, QStringLiteral(" Disable?"));
+    if (level)
+        setLabel(shortened, QStringLiteral(":  ") + *level, QStringLiteral(" Disable?"));
     else
         setLabel(shortened, QStringLiteral(" - Disabled"));
     // Levels of its own elsewhere are said beside the general one: they win on their output.
@@ -209,21 +205,12 @@ void VolumeEditor::link() {
 
 void VolumeEditor::disable() {
     editedTable().removeEntry(subject_.name);
-    // The editor shows what is stored: no level any more (or, for an output, the general one
-    // that is in force there now).
-    if (outputTable_) {
-        if (outputChoice_)
-            outputChoice_->setChecked(false); // shows the general level
-        outputTable_.reset();
+    // The editor shows what is stored now: no level, or for an output the general one, which
+    // is in force there now.
+    if (outputTable_ && outputChoice_)
+        outputChoice_->setChecked(false); // shows it
+    else
         showStoredLevel();
-    } else {
-        if (slider_) {
-            const QSignalBlocker quiet(slider_.data());
-            slider_->setValue(0);
-        }
-        linked_ = 0;
-        setLabel(shortName(subject_.name), QStringLiteral(" - Disabled"));
-    }
     if (slider_) // the click gave the button the keyboard: the arrow keys move the level again
         slider_->setFocus();
     Q_EMIT listOutdatedNow();

@@ -101,8 +101,7 @@ void PulseVolumeControl::Impl::onDefaultSink(pa_context*, const pa_sink_info* in
         if (byHand)
             handover::post(d->owner,
                            [o = d->owner, percent] { Q_EMIT o->volumeChangedByHand(percent); });
-        qCDebug(lcAudio, "the default output %s is at %.0f %%", info->name,
-                100.0 * pa_cvolume_max(&info->volume) / PA_VOLUME_NORM);
+        qCDebug(lcAudio, "the default output %s is at %d %%", info->name, percent);
     }
     if (eol < 0) // no such sink (any more): what was kept of it is no answer
         d->sinkVolume.reset();

@@ -188,8 +188,10 @@ bool PulseVolumeControl::setOutputVolume(int percent, const OutputId& output) {
         else
             pa_cvolume_scale(&*volume, target);
         Impl::Ack ack{d.get()};
-        if (name == d->sinkName.toUtf8()) { // its news may come before the answer
-            d->ownPercent = Impl::percentOf(*volume);
+        const bool onDefault = name == d->sinkName.toUtf8();
+        if (onDefault) { // its news may come before the answer; a set that changes nothing has none
+            const bool changes = !d->sinkVolume || !pa_cvolume_equal(&*d->sinkVolume, &*volume);
+            d->ownPercent = changes ? std::optional(Impl::percentOf(*volume)) : std::nullopt;
             d->ownPercentSet = false;
         }
         set = d->request(ack.done, [&] {
@@ -200,7 +202,7 @@ bool PulseVolumeControl::setOutputVolume(int percent, const OutputId& output) {
             d->ownPercent.reset();
         d->ownPercentSet = d->ownPercent.has_value();
         // Known at once: a capture right after this must not read the volume from before.
-        if (set && name == d->sinkName.toUtf8())
+        if (set && onDefault)
             d->sinkVolume = *volume;
     }
     pa_threaded_mainloop_unlock(d->loop);
