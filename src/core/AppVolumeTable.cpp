@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLockFile>
 
 namespace vellora {
 
@@ -110,11 +111,18 @@ std::optional<QStringList> AppVolumeTable::decode(const QVariant& stored) {
     return list;
 }
 
-std::optional<QStringList> AppVolumeTable::loadTable() const {
-    defaults_.reload();
-    if (!defaults_.contains(key_))
+std::optional<QStringList> AppVolumeTable::loadTable(bool current) const {
+    std::optional<QVariant> stored;
+    if (current) {
+        stored = defaults_.currentValue(key_);
+    } else {
+        defaults_.reload();
+        if (defaults_.contains(key_))
+            stored = defaults_.value(key_);
+    }
+    if (!stored)
         return std::nullopt;
-    auto table = decode(defaults_.value(key_));
+    auto table = decode(*stored);
     if (!table) // every level seems gone: the user hears of it, once
         SettingsTrouble::tell(
             (key_ == UserDefaults::kApps
@@ -160,8 +168,9 @@ void AppVolumeTable::keepUnreadableValue() {
 QString AppVolumeTable::putEntry(const QString& level, const QString& name) {
     const QString entry = composeEntry(level, name);
     diag(oneLine(entry));
+    const auto editing = defaults_.lockForEdit(); // no other change lost between read and write
     QStringList list;
-    if (const auto table = loadTable()) {
+    if (const auto table = loadTable(true)) {
         list = *table;
         if (const auto index = findEntry(list, name))
             list.removeAt(*index);
@@ -175,7 +184,8 @@ QString AppVolumeTable::putEntry(const QString& level, const QString& name) {
 
 void AppVolumeTable::removeEntry(const QString& name) {
     diag(QStringLiteral("tap"));
-    auto table = loadTable();
+    const auto editing = defaults_.lockForEdit();
+    auto table = loadTable(true);
     if (!table)
         return;
     if (const auto index = findEntry(*table, name)) {
@@ -186,6 +196,7 @@ void AppVolumeTable::removeEntry(const QString& name) {
 }
 
 void AppVolumeTable::resetAll() {
+    const auto editing = defaults_.lockForEdit();
     keepUnreadableValue();
     defaults_.remove(key_);
 }

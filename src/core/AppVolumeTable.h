@@ -27,7 +27,9 @@ public:
     AppVolumeTable(UserDefaults& defaults, QString key);
 
     // The stored list, or nothing when no table is stored or the stored value cannot be read.
-    std::optional<QStringList> loadTable() const;
+    // current: as the file holds it now (for a change under the file's edit lock), not as last
+    // read.
+    std::optional<QStringList> loadTable(bool current = false) const;
     void saveTable(const QStringList& list);
 
     // Composes and stores the entry for name, replacing any earlier entry for it (the new

@@ -62,7 +62,7 @@ void LevelLearner::settle() {
     const QString& name = *front->localizedName;
     auto ownTable = outputLevels_.tableHolding(control_.currentOutput(), name);
     (ownTable ? *ownTable : table_).putEntry(QString::number(*percent), name);
-    switch_.levelLearnt();
+    switch_.levelLearnt(*percent);
     qCInfo(lcSettings).noquote() << QStringLiteral("learnt %1 % for \"%2\"%3")
                                         .arg(QString::number(*percent), oneLine(name),
                                              ownTable ? QStringLiteral(" on this output")

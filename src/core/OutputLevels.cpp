@@ -19,29 +19,26 @@ std::optional<AppVolumeTable> OutputLevels::tableHolding(const OutputId& output,
     return levels && AppVolumeTable::levelIn(*levels, name) ? table : std::nullopt;
 }
 
-namespace {
-// The outputs with levels stored, by the names they are stored under (not the copies kept aside
-// of tables that could not be read).
-QStringList storedOutputs(const UserDefaults& defaults) {
+// Not the copies kept aside of tables that could not be read.
+QStringList OutputLevels::storedOutputs() const {
     static const QRegularExpression keptAside(
         QRegularExpression::escape(AppVolumeTable::kUnreadableSuffix) +
         QStringLiteral(R"((\.\d+)?$)"));
-    QStringList outputs = defaults.keysIn(OutputLevels::kGroup);
+    QStringList outputs = defaults_.keysIn(OutputLevels::kGroup);
     outputs.removeIf([](const QString& output) { return output.contains(keptAside); });
     return outputs;
 }
-} // namespace
 
 QStringList OutputLevels::allEntries() const {
     QStringList entries;
-    for (const QString& output : storedOutputs(defaults_))
+    for (const QString& output : storedOutputs())
         entries << tableAt(output).loadTable().value_or(QStringList{});
     return entries;
 }
 
 QStringList OutputLevels::outputsWithLevelFor(const QString& name) const {
     QStringList outputs;
-    for (const QString& output : storedOutputs(defaults_)) {
+    for (const QString& output : storedOutputs()) {
         const auto table = tableAt(output).loadTable();
         if (table && AppVolumeTable::levelIn(*table, name))
             outputs << output;
@@ -50,7 +47,7 @@ QStringList OutputLevels::outputsWithLevelFor(const QString& name) const {
 }
 
 void OutputLevels::resetAll() {
-    for (const QString& output : storedOutputs(defaults_))
+    for (const QString& output : storedOutputs())
         tableAt(output).resetAll();
 }
 

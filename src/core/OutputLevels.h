@@ -26,6 +26,10 @@ public:
     QStringList allEntries() const;
     // The outputs, by stored name, that have a level of their own for the application.
     QStringList outputsWithLevelFor(const QString& name) const;
+    // The outputs with levels stored, by the names they are stored under.
+    QStringList storedOutputs() const;
+    // The table of an output by the name it is stored under.
+    AppVolumeTable tableStoredAs(const QString& storedName) const { return tableAt(storedName); }
     // Removes the levels of every output (each kept aside first if it cannot be read).
     void resetAll();
 

@@ -15,8 +15,11 @@ SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
       learner_(defaults, table_, outputLevels_, switch_, volume, players_) {
     connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
-    connect(&volume, &VolumeControl::volumeChangedByHand, &learner_,
-            &LevelLearner::volumeChangedByHand);
+    connect(&volume, &VolumeControl::volumeChangedByHand, &learner_, [this](int percent) {
+        if (!paused_) // a volume set by hand while paused is the user's, no level
+            learner_.volumeChangedByHand(percent);
+    });
+    connect(&learner_, &LevelLearner::learnt, this, &SwitchWorker::publishStatus);
 }
 
 SwitchWorker::~SwitchWorker() = default;
@@ -51,16 +54,63 @@ void SwitchWorker::drain() {
             pending_.reset();
         }
         learner_.cancel(); // the volume set by hand did not stay
-        switch_.switchFor(next);
+        if (paused_)
+            switch_.noteFront(next);
+        else
+            switch_.switchFor(next);
     }
     tellOutputInUse();
+    publishStatus();
     Q_EMIT switched();
+}
+
+void SwitchWorker::setPaused(bool paused) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_ || paused_ == paused)
+            return;
+        paused_ = paused; // at once: whoever asks next hears it
+        status_.paused = paused;
+    }
+    if (QThread::currentThread() == thread())
+        pausedNow(paused);
+    else
+        handover::post(this, [this, paused] { pausedNow(paused); });
+}
+
+void SwitchWorker::pausedNow(bool paused) {
+    qCInfo(lcAudio, paused ? "switching paused" : "switching resumed");
+    learner_.cancel();
+    if (!paused && !closed_)
+        switch_.replay(); // the application in front gets its level, or the volume from before
+    tellOutputInUse();
+    publishStatus();
+    Q_EMIT pausedChanged(paused);
+    Q_EMIT switched();
+}
+
+SwitchStatus SwitchWorker::status() const {
+    const std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void SwitchWorker::publishStatus() {
+    const auto& front = switch_.frontApplication();
+    SwitchStatus now{front ? front->localizedName.value_or(QString()) : QString(),
+                     switch_.levelInForceText(),
+                     switch_.hasCaptured() ? switch_.capturedVolume().text.trimmed() : QString(),
+                     toldOutput_ ? toldOutput_->first : QString(),
+                     toldOutput_ ? toldOutput_->second : QString(),
+                     paused_};
+    const std::lock_guard lock(mutex_);
+    status_ = std::move(now);
 }
 
 void SwitchWorker::retellOutputInUse() {
     Q_ASSERT(QThread::currentThread() == thread());
     toldOutput_.reset();
     tellOutputInUse();
+    publishStatus();
 }
 
 void SwitchWorker::tellOutputInUse() {
@@ -82,6 +132,7 @@ void SwitchWorker::putCapturedVolumeBack() {
         closed_ = true;
     }
     const auto applied = switch_.putCapturedVolumeBack();
+    publishStatus();
     if (!applied || *applied == VolumeSwitch::Applied::Refused) // a refusal is said as it happens
         return;
     const QString output = switch_.capturedOutput().isEmpty()
@@ -105,8 +156,10 @@ void SwitchWorker::rerun() {
     // may have changed unannounced): the switch runs again for the application in front, and
     // itself puts back the volume of an output left behind.
     learner_.cancel();
-    switch_.replay();
+    if (!paused_) // paused, the volume stays as it is; resuming replays
+        switch_.replay();
     tellOutputInUse();
+    publishStatus();
     Q_EMIT switched();
 }
 

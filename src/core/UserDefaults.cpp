@@ -2,15 +2,20 @@
 
 #include "SettingsTrouble.h"
 #include "base/Diagnostics.h"
+#include "base/Logging.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryFile>
+#include <QThread>
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -191,6 +196,45 @@ void UserDefaults::reload() const {
     // Once saving has stopped, a sync would only try again to write what was refused.
     if (!state_->savingStopped())
         settings_->sync();
+}
+
+std::optional<QVariant> UserDefaults::currentValue(const QString& key) const {
+    QFile file(filePath());
+    QTemporaryFile copy; // a QSettings on the file itself would share the reading already made
+    QByteArray bytes;
+    if (state_->savingStopped() || state_->unsavedValue(key) || !file.open(QIODevice::ReadOnly) ||
+        (bytes = file.readAll(), file.error() != QFileDevice::NoError) || !copy.open() ||
+        copy.write(bytes) != bytes.size() || !copy.flush()) {
+        reload(); // no better reading to be had
+        return contains(key) ? std::optional(value(key)) : std::nullopt;
+    }
+    const QSettings current(copy.fileName(), QSettings::IniFormat);
+    return current.contains(key) ? std::optional(current.value(key)) : std::nullopt;
+}
+
+bool UserDefaults::savesChanges() const {
+    return !state_->savingStopped();
+}
+
+std::unique_ptr<QLockFile> UserDefaults::lockForEdit() const {
+    // Not QSettings' own lock file, which each sync takes and gives back.
+    const QString path = filePath();
+    QDir().mkpath(QFileInfo(path).path());
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".edit-lock"));
+    // A file lock tells no one when it is let go: asked again in short steps (QLockFile's own
+    // wait doubles its steps, so that a few editors at once outwait one another).
+    QDeadlineTimer deadline(kEditWaitMs);
+    do {
+        if (lock->tryLock(0))
+            return lock;
+        if (lock->error() != QLockFile::LockFailedError)
+            return nullptr; // no lock can be made there: writing says what is wrong
+        QThread::msleep(kEditStepMs);
+    } while (!deadline.hasExpired());
+    qCWarning(lcSettings).noquote()
+        << QStringLiteral("settings: %1 is held by another editor; changing it without waiting")
+               .arg(path);
+    return nullptr;
 }
 
 void UserDefaults::write(const QString& key, const std::optional<QVariant>& value) {

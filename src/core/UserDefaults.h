@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class QLockFile;
 class QSettings;
 
 namespace vellora {
@@ -49,6 +50,19 @@ public:
 
     // Re-reads the file so that changes made by another process are seen.
     void reload() const;
+    // What the file holds under key now, read anew; nothing when the key is absent. For a change
+    // made under lockForEdit: what value() gives may lag behind another process's write, when
+    // that write came as this process read the file (QSettings then keeps the file's new size
+    // and time with its old text, and takes it for read).
+    std::optional<QVariant> currentValue(const QString& key) const;
+    // Whether changes reach the file (else, since trouble said once, they live in memory).
+    bool savesChanges() const;
+    // Holds the file for one read-change-write against every other editor of it (another store
+    // of this program, another process, the command line) until the lock returned goes. Waits
+    // for another holder kEditWaitMs at most, then goes on unlocked (says so); nothing when the
+    // lock could not be had.
+    [[nodiscard]] std::unique_ptr<QLockFile> lockForEdit() const;
+    static constexpr int kEditWaitMs = 2000, kEditStepMs = 10;
 
     // What every instance on one file shares (defined with the code).
     struct FileState;

@@ -37,7 +37,7 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
             continue; // the output moved while it was read: read the new one
         volume_ = std::move(*reading);
         volumeOutput_ = output;
-        captured = true;
+        captured = hasCaptured_ = true;
         const auto owed = std::find_if(owed_.cbegin(), owed_.cend(),
                                        [&](const auto& entry) { return entry.first == output; });
         if (owed != owed_.cend()) {
@@ -65,8 +65,10 @@ void VolumeSwitch::switchFor(const std::optional<RunningApplication>& applicatio
         // to a server that did not answer in time (a stalled one) may still land: with the volume
         // before it just captured, it counts, so the restore is not lost.
         if (applyLevel(parseLevel(**level, 100), **level, 100, output) != Applied::Failed ||
-            captured)
+            captured) {
             levelInForce_ = true;
+            levelText_ = **level;
+        }
         return;
     }
 
@@ -97,11 +99,13 @@ void VolumeSwitch::leaveMovedOutput() {
     levelInForce_ = false;
 }
 
-void VolumeSwitch::levelLearnt() {
+void VolumeSwitch::levelLearnt(int percent) {
     // Without a capture from this output for the application in front, there is no volume from
     // before to put back: the level is stored, but nothing is owed.
     if (!levelInForce_ && frontCaptured_ && volumeOutput_ == control_.currentOutput())
         levelInForce_ = true;
+    if (levelInForce_)
+        levelText_ = QString::number(percent);
 }
 
 void VolumeSwitch::replay() {

@@ -41,10 +41,21 @@ public:
 
     const std::optional<RunningApplication>& frontApplication() const { return frontApplication_; }
     const VolumeReading& capturedVolume() const { return volume_; }
+    bool hasCaptured() const { return hasCaptured_; } // else capturedVolume() is a stand-in
     bool levelInForce() const { return levelInForce_; }
-    // A level was learnt for the application in front from the volume set by hand: it is in
-    // force now, and the volume captured before it stays the one to put back.
-    void levelLearnt();
+    // The level set for the application in front, as stored, while it is in force.
+    std::optional<QString> levelInForceText() const {
+        return levelInForce_ ? std::optional(levelText_) : std::nullopt;
+    }
+    // A level (percent) was learnt for the application in front from the volume set by hand: it
+    // is in force now, and the volume captured before it stays the one to put back.
+    void levelLearnt(int percent);
+    // Switching is paused: the application in front is only noted, and nothing is set; the next
+    // switch (or a replay) acts for it.
+    void noteFront(const std::optional<RunningApplication>& application) {
+        frontApplication_ = application;
+        activated_ = true;
+    }
     bool suspendedForPlayer() const { return suspendedForPlayer_; }
 
 private:
@@ -77,6 +88,8 @@ private:
     QList<std::pair<OutputId, VolumeReading>> owed_;
     static constexpr qsizetype kOwedKept = 4;
     bool levelInForce_ = false;
+    QString levelText_; // the level last set, while one is in force
+    bool hasCaptured_ = false;
     bool frontCaptured_ = false; // the last switch captured the volume, on volumeOutput_
     bool suspendedForPlayer_ = false;
 };

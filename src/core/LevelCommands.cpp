@@ -1,0 +1,111 @@
+#include "LevelCommands.h"
+
+#include "AppVolumeTable.h"
+#include "OutputLevels.h"
+#include "UserDefaults.h"
+#include "base/Diagnostics.h"
+
+namespace vellora {
+
+namespace {
+QString quoted(const QString& text) {
+    return QStringLiteral("\u201c%1\u201d").arg(oneLine(text));
+}
+} // namespace
+
+LevelCommands::LevelCommands(UserDefaults& defaults, QString outputInUse, QString outputDescription)
+    : defaults_(defaults), outputInUse_(std::move(outputInUse)),
+      outputDescription_(std::move(outputDescription)) {}
+
+std::optional<QString> LevelCommands::checkName(const QString& name) {
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("the application name is empty");
+    for (const QChar c : name) {
+        const auto category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph)
+            return QStringLiteral("the application name %1 holds a control character")
+                .arg(quoted(name));
+    }
+    // The entry's own separator in a name would split it into another level and name.
+    if (name.contains(AppVolumeTable::kSeparator))
+        return QStringLiteral("the application name %1 holds \"%2\", which the table uses itself")
+            .arg(quoted(name), AppVolumeTable::kSeparator);
+    return std::nullopt;
+}
+
+std::optional<QString> LevelCommands::checkLevel(const QString& level) {
+    if (parseLevel(level, 100))
+        return std::nullopt;
+    return QStringLiteral("the level %1 is not a whole number from 0 to 100").arg(quoted(level));
+}
+
+std::optional<QString> LevelCommands::storedOutput(const QString& output, QString* why) const {
+    const QStringList stored = OutputLevels(defaults_).storedOutputs();
+    for (const QString& candidate : {output, OutputLevels::storedName(output)})
+        if (stored.contains(candidate))
+            return candidate;
+    if (!outputInUse_.isEmpty() && (output == outputInUse_ || output == outputDescription_))
+        return OutputLevels::storedName(outputInUse_);
+    *why = QStringLiteral("the output %1 is unknown: give the output in use (as --status shows "
+                          "it) or one that has levels already (as --levels shows them)")
+               .arg(quoted(output));
+    return std::nullopt;
+}
+
+std::optional<QString> LevelCommands::setLevel(const QString& name, const QString& level,
+                                               const QString& output) {
+    if (auto bad = checkName(name))
+        return bad;
+    const auto percent = parseLevel(level, 100);
+    if (!percent)
+        return checkLevel(level);
+    QString why;
+    std::optional<QString> key;
+    if (!output.isEmpty() && !(key = storedOutput(output, &why)))
+        return why;
+    AppVolumeTable table =
+        key ? OutputLevels(defaults_).tableStoredAs(*key) : AppVolumeTable(defaults_);
+    table.putEntry(QString::number(*percent), name);
+    return saved();
+}
+
+std::optional<QString> LevelCommands::removeLevel(const QString& name, const QString& output) {
+    if (auto bad = checkName(name))
+        return bad;
+    QString why;
+    std::optional<QString> key;
+    if (!output.isEmpty() && !(key = storedOutput(output, &why)))
+        return why;
+    AppVolumeTable table =
+        key ? OutputLevels(defaults_).tableStoredAs(*key) : AppVolumeTable(defaults_);
+    const auto stored = table.loadTable();
+    if (!stored || !AppVolumeTable::levelIn(*stored, name))
+        return QStringLiteral("no level is stored for %1%2")
+            .arg(quoted(name), key ? QStringLiteral(" on ") + quoted(*key) : QString());
+    table.removeEntry(name);
+    return saved();
+}
+
+QList<LevelCommands::Level> LevelCommands::levels() const {
+    QList<Level> levels;
+    const auto add = [&](const AppVolumeTable& table, const QString& output) {
+        for (const QString& entry : table.loadTable().value_or(QStringList{}))
+            if (!AppVolumeTable::entryName(entry).isEmpty()) // the stored list's empty head
+                levels << Level{AppVolumeTable::entryLevel(entry), AppVolumeTable::entryName(entry),
+                                output};
+    };
+    add(AppVolumeTable(defaults_), QString());
+    const OutputLevels outputs(defaults_);
+    for (const QString& output : outputs.storedOutputs())
+        add(outputs.tableStoredAs(output), output);
+    return levels;
+}
+
+std::optional<QString> LevelCommands::saved() const {
+    if (defaults_.savesChanges())
+        return std::nullopt;
+    return QStringLiteral("the change could not be saved to %1").arg(defaults_.filePath());
+}
+
+} // namespace vellora
