@@ -7,6 +7,8 @@
 # trayer's XEmbed tray, as on KDE, Xfce or GNOME with an AppIndicator extension.
 # With VELLORA_AUDIO=pipewire in the environment of "start", PipeWire's PulseAudio server
 # (pipewire, wireplumber and pipewire-pulse, headless) serves the same socket instead.
+# With VELLORA_FLAT_VOLUMES=yes in the environment of "start", PulseAudio runs with flat volumes
+# on (each output's volume follows its loudest stream); PipeWire's server has none.
 #
 #   desktop-session.sh start DIR        start everything; DIR/env holds what clients export
 #   desktop-session.sh stop DIR         stop everything started, by process id
@@ -117,6 +119,13 @@ start_pulse() {
     start_pipewire
     return
   fi
+  # The system's settings, with flat volumes on: read by this server alone.
+  local settings=()
+  if [ "${VELLORA_FLAT_VOLUMES:-no}" = yes ]; then
+    { cat /etc/pulse/daemon.conf 2>/dev/null || true; echo 'flat-volumes = yes'; } \
+      >"$dir/pulse/daemon.conf"
+    settings=(env PULSE_CONFIG="$dir/pulse/daemon.conf")
+  fi
   local script=default
   if [ -n "${bare:-}" ]; then
     script=bare
@@ -129,7 +138,7 @@ load-module module-native-protocol-unix socket=$dir/pulse/native auth-anonymous=
 set-default-sink vellora_null
 PA
   # --daemonize returns once the server is ready, so no waiting is needed afterwards.
-  pulseaudio --daemonize=yes -n -F "$dir/pulse/$script.pa" --exit-idle-time=-1 \
+  "${settings[@]}" pulseaudio --daemonize=yes -n -F "$dir/pulse/$script.pa" --exit-idle-time=-1 \
     --use-pid-file=yes --disallow-module-loading=no --log-target=file:"$dir/pulse/log" \
     2>>"$dir/pulse/log"
   remember pulse "$(cat "$XDG_RUNTIME_DIR/pulse/pid")"
@@ -252,6 +261,7 @@ export XDG_DATA_DIRS=/usr/local/share:/usr/share
 export PULSE_SERVER=unix:$dir/pulse/native
 export VELLORA_DESKTOP_DIR=$dir
 export VELLORA_AUDIO=$1
+export VELLORA_FLAT_VOLUMES=${VELLORA_FLAT_VOLUMES:-no}
 ENV
 }
 
@@ -304,6 +314,13 @@ start() {
     pulseaudio | pipewire) ;;
     *) log "VELLORA_AUDIO must be pulseaudio or pipewire, not $audio"; return 2 ;;
   esac
+  case ${VELLORA_FLAT_VOLUMES:-no} in
+    yes | no) ;;
+    *) log "VELLORA_FLAT_VOLUMES must be yes or no, not $VELLORA_FLAT_VOLUMES"; return 2 ;;
+  esac
+  if [ "$audio" = pipewire ] && [ "${VELLORA_FLAT_VOLUMES:-no}" = yes ]; then
+    log "PipeWire's server has no flat volumes: VELLORA_FLAT_VOLUMES=yes changes nothing"
+  fi
   : >"$dir/pids"
   mkdir -p "$dir"/{home,config,data/applications,cache,state}
   mkdir -p -m 700 "$dir/run"

@@ -51,6 +51,9 @@ Q_SIGNALS:
     // Someone else changed the current output's volume (the user, with the desktop's own
     // control): not a set of this control's, nor a change of output.
     void volumeChangedByHand(int percent);
+    // The current output's volume follows its loudest stream (PulseAudio's flat volumes): a
+    // program raising its own sound raises it too. Sent once, for the first such output found.
+    void flatVolumesFound(const QString& outputDescription);
 };
 
 } // namespace vellora

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <QThread>
+#include <functional>
 #include <memory>
 
 namespace vellora {
@@ -14,8 +15,11 @@ namespace vellora {
 // players, and the switch with the settings store it reads the table through.
 class AudioSide {
 public:
-    // settingsFile: the interface's own store's file (one file, one state).
-    AudioSide(const QString& volumeInterpreter, const QString& settingsFile);
+    // settingsFile: the interface's own store's file (one file, one state). tellUser: called from
+    // this thread with what the user must hear of the audio server (its flat volumes), which is
+    // also said on standard output.
+    AudioSide(const QString& volumeInterpreter, const QString& settingsFile,
+              std::function<void(const QString&)> tellUser = {});
     ~AudioSide();
 
     SwitchWorker& switcher() { return switcher_; }

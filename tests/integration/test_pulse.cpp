@@ -1,5 +1,6 @@
 // The PulseAudio volume control against a real server with a null sink.
 #include "base/Diagnostics.h"
+#include "core/FlatVolumes.h"
 #include "platform/linux/PulseVolumeControl.h"
 #include "support/Desktop.h"
 
@@ -12,6 +13,16 @@ using namespace vellora;
 static int readPercent(VolumeControl& control) {
     const auto reading = control.readOutputVolume();
     return reading ? reading->percent.value_or(-2) : -1;
+}
+
+// Two changes of the default output's volume by another tool, and the control's news of them.
+// A signal the same news carries was sent before it, and has arrived by then too.
+static bool changeByHand(QSignalSpy& byHand) {
+    byHand.clear();
+    for (const QString level : {"31%", "32%"})
+        if (!desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", level}))
+            return false;
+    return QTest::qWaitFor([&] { return !byHand.isEmpty() && byHand.last() == QVariantList{32}; });
 }
 
 class TestPulse : public QObject {
@@ -84,6 +95,32 @@ private Q_SLOTS:
         QVERIFY(control.setOutputVolume(45, kCurrentOutput));
         QCOMPARE(readPercent(control), 45);
         QCOMPARE(changes.size(), 6);
+    }
+
+    // With flat volumes on, the default output's first news tells it, and no later news does:
+    // not its volume changing, nor the same output seen again over a new connection after the
+    // server's restart. With them off, nothing is told.
+    void flatVolumesToldOnce() {
+        const bool flat = qEnvironmentVariable("VELLORA_FLAT_VOLUMES") == "yes";
+        if (flat && qEnvironmentVariable("VELLORA_AUDIO") != "pulseaudio")
+            QSKIP("PipeWire's server has no flat volumes");
+        PulseVolumeControl control;
+        QSignalSpy found(&control, &VolumeControl::flatVolumesFound);
+        QSignalSpy byHand(&control, &VolumeControl::volumeChangedByHand);
+        QTRY_VERIFY_WITH_TIMEOUT(control.isConnected(), 5000);
+        QVERIFY(changeByHand(byHand));
+        QVERIFY(desktop::session("pulse-stop"));
+        QTRY_VERIFY_WITH_TIMEOUT(!control.isConnected(), 5000);
+        QVERIFY(desktop::session("pulse-start"));
+        QTRY_VERIFY_WITH_TIMEOUT(control.isConnected(), 15000);
+        QVERIFY(changeByHand(byHand));
+        QCOMPARE(found.size(), flat ? 1 : 0);
+        if (flat) { // the message stays one line whatever the server calls its output
+            QCOMPARE(found[0][0].toString(), "Vellora_Null");
+            QVERIFY(flatVolumesMessage(found[0][0].toString()).contains("\"Vellora_Null\""));
+            const QString hostile = flatVolumesMessage("Line\nbreak\u2028");
+            QVERIFY(!hostile.contains('\n') && !hostile.contains(QChar(0x2028)));
+        }
     }
 };
 

@@ -98,6 +98,11 @@ void PulseVolumeControl::Impl::onDefaultSink(pa_context*, const pa_sink_info* in
         d->sinkPort = port;
         d->sinkDescription = QString::fromUtf8(info->description);
         d->sinkVolume = info->volume;
+        if ((info->flags & PA_SINK_FLAT_VOLUME) && !std::exchange(d->flatVolumesTold, true)) {
+            const QString shown = d->sinkDescription.isEmpty() ? d->sinkName : d->sinkDescription;
+            qCDebug(lcAudio, "the volume of %s follows its loudest stream", info->name);
+            handover::post(d->owner, [o = d->owner, shown] { Q_EMIT o->flatVolumesFound(shown); });
+        }
         if (byHand)
             handover::post(d->owner,
                            [o = d->owner, percent] { Q_EMIT o->volumeChangedByHand(percent); });

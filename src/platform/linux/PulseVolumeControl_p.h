@@ -91,6 +91,9 @@ struct PulseVolumeControl::Impl {
     // the volume it still shows. The first change of the default sink after it owes a resync,
     // on what the server then holds.
     bool stalled = false;
+    // Whether the owner was told that a default sink's volume follows its loudest stream. Told
+    // once for the whole run: flat volumes are a setting of the server, not of one output.
+    bool flatVolumesTold = false;
 
     // --- the connection (PulseVolumeControl.cpp) ---
 
