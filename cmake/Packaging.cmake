@@ -19,6 +19,17 @@ foreach(size IN LISTS VELLORA_APP_ICON_SIZES)
           RENAME ${VELLORA_BUNDLE_ID}.png)
 endforeach()
 
+# The `vellora` command on the PATH: a link to the bundle's program, which finds its bundle
+# through the link.
+install(CODE "
+  set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/vellora\")
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(RELATIVE_PATH target \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
+       \"\${CMAKE_INSTALL_PREFIX}/${VELLORA_INSTALL_BUNDLE}/Contents/MacOS/Vellora\")
+  message(STATUS \"Installing: \${link} -> \${target}\")
+  file(CREATE_LINK \"\${target}\" \"\${link}\" SYMBOLIC)
+")
+
 # GNOME Shell's extensions (one for 45 and later, one for 40 to 44), where the shell looks for
 # extensions installed for every user; each user turns one on with gnome-extensions.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/platform/wayland/gnome-shell/

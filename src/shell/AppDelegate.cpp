@@ -5,6 +5,7 @@
 #include "core/Appcast.h"
 #include "core/EventMonitor.h"
 #include "core/NotificationCenter.h"
+#include "core/SwitchWorker.h"
 #include "core/UserDefaults.h"
 #include "list/QuotesViewController.h"
 #include "list/Resources.h"
@@ -16,6 +17,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace vellora {
@@ -42,6 +44,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
                 if (reason == QSystemTrayIcon::Trigger)
                     togglePopover();
             });
+    makeTrayMenu();
     statusItem_->show();
 
     popover_->setContent(controller_.view());
@@ -87,6 +90,32 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
         tellUser(lacking.join(QLatin1Char('\n')));
 
     center.post(notification::kAtu);
+}
+
+void AppDelegate::makeTrayMenu() {
+    trayMenu_ = std::make_unique<QMenu>();
+    trayMenu_->addAction(QStringLiteral("Open Vellora"), this, [this] { showPopover(); });
+    if (services_.switcher) {
+        pauseAction_ = trayMenu_->addAction(QStringLiteral("Pause switching"), this, [this] {
+            services_.switcher->setPaused(!services_.switcher->paused());
+        });
+        connect(services_.switcher, &SwitchWorker::pausedChanged, this, &AppDelegate::showPaused);
+        showPaused(services_.switcher->paused());
+    }
+    if (services_.quit) {
+        trayMenu_->addSeparator();
+        trayMenu_->addAction(QStringLiteral("Quit Vellora"), this, [this] { services_.quit(); });
+    }
+    statusItem_->setContextMenu(trayMenu_.get());
+}
+
+void AppDelegate::showPaused(bool paused) {
+    if (pauseAction_)
+        pauseAction_->setText(paused ? QStringLiteral("Resume switching")
+                                     : QStringLiteral("Pause switching"));
+    if (statusItem_)
+        statusItem_->setToolTip(paused ? QStringLiteral("Vellora (switching paused)")
+                                       : QStringLiteral("Vellora"));
 }
 
 void AppDelegate::tellUser(const QString& text) {

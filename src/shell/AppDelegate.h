@@ -4,8 +4,11 @@
 #include <QObject>
 #include <QRect>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
+class QAction;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace vellora {
@@ -19,6 +22,7 @@ class NotificationCenter;
 class Popover;
 class QuotesViewController;
 class ScriptHost;
+class SwitchWorker;
 class Workspace;
 class UserDefaults;
 
@@ -36,7 +40,9 @@ public:
         // None: the one-time login-item migration waits for a start that has them.
         LoginItems* loginItems = nullptr;
         ScriptHost* scripts = nullptr;
-        Workspace* workspace = nullptr; // says what no tray can show
+        Workspace* workspace = nullptr;   // says what no tray can show
+        SwitchWorker* switcher = nullptr; // none: the tray's menu offers no pause
+        std::function<void()> quit = {};  // none: the tray's menu offers no quit
     };
     AppDelegate(Services services, QuotesViewController& controller, QObject* parent = nullptr);
     ~AppDelegate() override;
@@ -58,14 +64,20 @@ public:
     Popover& popover() const { return *popover_; }
     QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
     EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
+    // The tray icon's own menu (a right click): open the list, pause or resume, quit.
+    QMenu* trayMenu() const { return trayMenu_.get(); }
 
 private:
+    void makeTrayMenu();
+    void showPaused(bool paused); // in the menu and the icon's tooltip
     // Shows the popover below the anchor (global coordinates) and refreshes the list.
     void showAt(const QRect& anchor);
 
     Services services_;
     QuotesViewController& controller_;
     std::unique_ptr<Popover> popover_;
+    std::unique_ptr<QMenu> trayMenu_; // outlives the icon that shows it
+    QAction* pauseAction_ = nullptr;
     std::unique_ptr<QSystemTrayIcon> statusItem_;
     std::unique_ptr<EventMonitor> eventMonitor_;
     // When a press elsewhere last closed the list; a tray click this soon after is that press.

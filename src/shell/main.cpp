@@ -14,48 +14,38 @@
 #include "panels/Updater.h"
 #include "platform/Platform.h"
 #include "shell/AppDelegate.h"
+#include "shell/CommandLine.h"
+#include "shell/ControlService.h"
 #include "shell/OwnWindows.h"
 #include "shell/SingleInstance.h"
 #include "shell/ThreadSides.h"
 #include "vellora/Config.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QIcon>
 #include <QPixmapCache>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-// Whether the command line asks only for a text (the options or the version), which is printed
-// without a display: from a terminal, over ssh, by a packaging check.
-bool asksForTextOnly(int argc, char** argv) {
-    const QByteArrayList textOptions{"-h", "-?", "--help", "--help-all", "-v", "--version"};
-    for (int i = 1; i < argc; ++i)
-        if (textOptions.contains(QByteArray(argv[i])))
-            return true;
-    return false;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Vellora"));
     QCoreApplication::setApplicationVersion(QLatin1String(vellora::config::kVersion));
-    QCommandLineParser options;
-    options.addHelpOption();
-    options.addVersionOption();
-    const QCommandLineOption interpreter(
-        QStringLiteral("volume-interpreter"),
-        QStringLiteral("Read and set the volume by running this script interpreter with one-line "
-                       "scripts, instead of talking to the audio server."),
-        QStringLiteral("path"));
-    options.addOption(interpreter);
-    if (asksForTextOnly(argc, argv)) {
-        QCoreApplication textOnly(argc, argv);
-        options.process(textOnly); // prints and exits
+    // Options that ask for an answer (from the running program, or the help) need no display:
+    // from a terminal, over ssh, in a script bound to a key.
+    vellora::CommandLine options;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!options.parse(arguments))
+        return 2;
+    if (options.asksForAnswer()) {
+        QCoreApplication answering(argc, argv);
+        const int status = options.answer();
+        // Everything is said and saved; Qt's bus thread may still be handing over the bus's
+        // greeting, which must not meet the program's statics going away (it warns if it does).
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
 
     QApplication app(argc, argv);
@@ -68,8 +58,6 @@ int main(int argc, char** argv) {
     // Without a desktop environment Qt knows no icon theme; the common one stands in.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    options.process(app);
-
     // A second start hands over to the running program, which shows its list.
     vellora::SingleInstance instance(QStringLiteral("Vellora"));
     if (instance.handedOver())
@@ -93,8 +81,17 @@ int main(int argc, char** argv) {
         Qt::QueuedConnection);
     vellora::UserDefaults defaults;
     auto audio = audioThread.call([&] {
-        return std::make_unique<vellora::AudioSide>(options.value(interpreter),
-                                                    defaults.filePath());
+        return std::make_unique<vellora::AudioSide>(
+            options.volumeInterpreter(), defaults.filePath(),
+            [&app, workspace = platform.workspace.get()](const QString& text) {
+                QMetaObject::invokeMethod(
+                    &app,
+                    [workspace, text] {
+                        if (workspace)
+                            workspace->postNotification(QStringLiteral("Vellora"), text);
+                    },
+                    Qt::QueuedConnection);
+            });
     });
     auto activations = activationThread.call(
         [&] { return std::make_unique<vellora::ActivationSide>(*platform.desktopEntries); });
@@ -130,7 +127,8 @@ int main(int argc, char** argv) {
          platform.scripts.get(), &alerts, &updater, platform.workspace.get(), &audio->switcher()});
     vellora::AppDelegate delegate({defaults, notifications, policy, *platform.mouse,
                                    platform.loginItems.get(), platform.scripts.get(),
-                                   platform.workspace.get()},
+                                   platform.workspace.get(), &audio->switcher(),
+                                   [] { QApplication::quit(); }},
                                   controller);
     teller = &delegate;
     QObject::connect(&instance, &vellora::SingleInstance::reopened, &delegate,
@@ -143,6 +141,11 @@ int main(int argc, char** argv) {
         activations->filter(),
         [switcher = &audio->switcher()](bool focused) { switcher->setOwnWindowInFront(focused); });
     app.installEventFilter(&ownWindows);
+    // The vellora command's way in: a change it makes shows in the list at once.
+    vellora::ControlService control(defaults, audio->switcher(), [&notifications] {
+        notifications.post(vellora::notification::kAtu);
+    });
+    control.publish();
     delegate.applicationDidFinishLaunching(audio->missing() + activations->missing());
     const int status = app.exec();
 
