@@ -78,6 +78,7 @@ void AppListView::layOutPage() {
         button->show();
         appButtons_ << button;
     }
+    showHighlight(); // what Return would open is in sight from the start
 }
 
 QString AppListView::titleFor(const Apps& app, const std::optional<QStringList>& table) const {

@@ -61,6 +61,16 @@ void ListNavigation::processForceClickLocally(const QKeyEvent& event) {
         diag(QStringLiteral("left arrow"));
         model.moveHighlight(-1);
         break;
+    case Qt::Key_PageDown:
+    case Qt::Key_PageUp:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        diag(QStringLiteral("default")); // as any key but the arrows
+        showPage(event.key() == Qt::Key_PageDown ? model.page() + 1
+                 : event.key() == Qt::Key_PageUp ? model.page() - 1
+                 : event.key() == Qt::Key_Home   ? 1
+                                                 : model.pageCount());
+        break;
     default:
         diag(QStringLiteral("default"));
         break;
@@ -80,6 +90,16 @@ void ListNavigation::processForceClickLocally(const QKeyEvent& event) {
             },
             Qt::QueuedConnection);
     }
+}
+
+void ListNavigation::showPage(int page) {
+    ListModel& model = list_.model();
+    if (page < 1 || page > model.pageCount() || page == model.page())
+        return;
+    model.setPage(page);
+    model.setHighlighted(0);
+    list_.markCurrentPage();
+    list_.layOutPage();
 }
 
 void ListNavigation::scrollWheel(double deltaX, double deltaY) {

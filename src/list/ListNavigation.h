@@ -11,8 +11,9 @@ namespace vellora {
 
 class AppListView;
 
-// Keyboard highlight over the buttons of a page (arrows, Return, keypad Enter) and page
-// turning with the scroll wheel: one page per event that has a direction.
+// Keyboard highlight over the buttons of a page (arrows, Return, keypad Enter), page turning
+// with Page Up and Page Down (Home and End: the first and last page), and with the scroll
+// wheel: one page per event that has a direction.
 class ListNavigation : public QObject {
     Q_OBJECT
 
@@ -28,6 +29,8 @@ public:
     double iy = 0.0; // vertical scroll threshold
 
 private:
+    void showPage(int page); // from 1; nothing when there is no such page
+
     AppListView& list_;
 };
 

@@ -79,13 +79,15 @@ private Q_SLOTS:
         QCOMPARE(out.loggedSoFar().filter("could not be listed").size(), 1);
     }
 
-    // Arrows stop at the page's edges; Left brings back a highlight beyond a smaller page. Return
-    // and Enter open the highlighted application once delivered; a modifier alone is no key. The
-    // wheel turns a page per event with a direction, never past an end, and drops the highlight.
+    // The highlight is drawn from the start. Arrows stop at the page's edges; Left brings back a
+    // highlight beyond a smaller page. Return and Enter open the highlighted application once
+    // delivered; a modifier alone is no key. Page keys and the wheel turn pages, never past an
+    // end, and start the highlight over.
     void keysAndWheel() {
         const int R = Qt::Key_Right, L = Qt::Key_Left, U = Qt::Key_Up, D = Qt::Key_Down;
         UiHarness h(7); // page 1 holds 4 buttons, page 2 holds 3
         h.refresh("/");
+        QVERIFY(h.list().appButtons().at(0)->isDown());
         const QList<std::pair<int, int>> steps{
             {L, 0}, {D, 2}, {R, 3}, {U, 1}, {0, 1}, {D, 1}, {U, 1},
             {R, 2}, {R, 2}, {0, 2}, {R, 3}, {0, 3}, {L, 2}}; // 0: other page, same highlight
@@ -97,7 +99,7 @@ private Q_SLOTS:
         }
         DiagnosticCapture out;
         key(h, Qt::Key_Shift, Qt::ShiftModifier);
-        key(h, Qt::Key_Home);
+        key(h, Qt::Key_F2);
         UiHarness::settle();
         QCOMPARE(out.lines, (QStringList{"0", "default"}));
         for (int k : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
@@ -107,6 +109,14 @@ private Q_SLOTS:
             QVERIFY(h.controller.editor().isShown() &&
                     h.controller.editor().subject().name == "App6");
             h.controller.editor().dismiss();
+        }
+        for (const auto& [k, page] : std::initializer_list<std::pair<int, int>>{
+                 {Qt::Key_PageDown, 2}, {Qt::Key_PageDown, 2}, {Qt::Key_Home, 1},
+                 {Qt::Key_PageUp, 1}, {Qt::Key_End, 2}, {Qt::Key_PageUp, 1}}) {
+            h.list().model().setHighlighted(1);
+            key(h, k);
+            QCOMPARE(h.list().model().page(), page);
+            QCOMPARE(h.list().appButtons().at(0)->isDown(), h.list().model().highlighted() == 0);
         }
         out.lines.clear();
         for (const auto& [delta, page] : std::initializer_list<std::pair<QPoint, int>>{
