@@ -1,7 +1,8 @@
 // A click on the tray icon toggles the list exactly once, however long the button is held: on an
 // XEmbed tray (trayer), where the icon is this program's own window, and on a host of
 // StatusNotifierItems (xfce4-panel), which draws the icon itself and calls Activate on release,
-// while the press on it is a press outside the list (VELLORA_TRAY).
+// while the press on it is a press outside the list (VELLORA_TRAY). A right click opens the icon's
+// menu, which pauses and resumes switching.
 #include "support/Program.h"
 
 #include <QtTest>
@@ -53,6 +54,19 @@ private Q_SLOTS:
             QVERIFY(hold(50, true));
         QVERIFY2(hold(ms, false), "the list did not stay closed");
         QVERIFY2(hold(ms, true), "the list did not stay open");
+    }
+
+    void menuPausesAndResumes() {
+        for (const char* now : {"paused", "on"}) {
+            QVERIFY(xdo(QString("mousemove %1 %2 click 3").arg(icon.x()).arg(icon.y())));
+            QTest::qWait(1000); // the menu opens: Open Vellora, Pause (or Resume) switching, Quit
+            QVERIFY(xdo("key --delay 100 Down Down Return"));
+            const auto status = [] {
+                return desktop::run(VELLORA_PROGRAM, {"--status"}).value_or("");
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(status().contains(QString("switching: ") + now), 5000);
+            QVERIFY(!shown(kList)); // the right click was no click on the icon
+        }
     }
 };
 

@@ -58,10 +58,18 @@ private Q_SLOTS:
         QCOMPARE(out, "Vellora " + declared + '\n');
         qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8()); // not the running session's Vellora
         qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+        QProcess bus; // a session bus of its own, where the command finds the program
+        bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        QVERIFY(bus.waitForReadyRead(10000));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
         QProcess vellora;
         vellora.start(prefix + kInstalled[0]);
         QByteArray s; // until the last line of its start-up
         QTRY_VERIFY_WITH_TIMEOUT((s += vellora.readAllStandardOutput()).contains("fet\n"), 20000);
+        // The command on the PATH is the installed program's: it reaches the running one.
+        QTRY_VERIFY_WITH_TIMEOUT(run(prefix + "bin/vellora", {"--status"}), 10000);
+        QVERIFY2(out.contains("switching: on\n"), qPrintable(out));
+        vellora.terminate(), vellora.waitForFinished(5000), bus.terminate(), bus.waitForFinished();
         QVERIFY(run(CPACK_COMMAND,
                     {"-G", "DEB", "--config", BUILD_DIR "/CPackConfig.cmake", "-B", dir.path()}));
         const QString deb = dir.filePath(QDir(dir.path()).entryList({"*.deb"}).value(0));
@@ -77,6 +85,7 @@ private Q_SLOTS:
         QVERIFY(run("dpkg-deb", {"-c", deb}));
         for (const QString& file : kInstalled)
             QVERIFY2(out.contains(" ./usr/" + file + '\n'), qPrintable(file));
+        QVERIFY(out.contains(" ./usr/bin/vellora -> ../" + kInstalled[0] + '\n'));
     }
 };
 

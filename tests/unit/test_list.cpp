@@ -110,9 +110,13 @@ private Q_SLOTS:
                     h.controller.editor().subject().name == "App6");
             h.controller.editor().dismiss();
         }
-        for (const auto& [k, page] : std::initializer_list<std::pair<int, int>>{
-                 {Qt::Key_PageDown, 2}, {Qt::Key_PageDown, 2}, {Qt::Key_Home, 1},
-                 {Qt::Key_PageUp, 1}, {Qt::Key_End, 2}, {Qt::Key_PageUp, 1}}) {
+        for (const auto& [k, page] :
+             std::initializer_list<std::pair<int, int>>{{Qt::Key_PageDown, 2},
+                                                        {Qt::Key_PageDown, 2},
+                                                        {Qt::Key_Home, 1},
+                                                        {Qt::Key_PageUp, 1},
+                                                        {Qt::Key_End, 2},
+                                                        {Qt::Key_PageUp, 1}}) {
             h.list().model().setHighlighted(1);
             key(h, k);
             QCOMPARE(h.list().model().page(), page);
