@@ -110,13 +110,10 @@ private Q_SLOTS:
                     h.controller.editor().subject().name == "App6");
             h.controller.editor().dismiss();
         }
-        for (const auto& [k, page] :
-             std::initializer_list<std::pair<int, int>>{{Qt::Key_PageDown, 2},
-                                                        {Qt::Key_PageDown, 2},
-                                                        {Qt::Key_Home, 1},
-                                                        {Qt::Key_PageUp, 1},
-                                                        {Qt::Key_End, 2},
-                                                        {Qt::Key_PageUp, 1}}) {
+        const int PD = Qt::Key_PageDown, PU = Qt::Key_PageUp;
+        const QList<std::pair<int, int>> pageKeys{{PD, 2}, {PD, 2},          {Qt::Key_Home, 1},
+                                                  {PU, 1}, {Qt::Key_End, 2}, {PU, 1}};
+        for (const auto& [k, page] : pageKeys) {
             h.list().model().setHighlighted(1);
             key(h, k);
             QCOMPARE(h.list().model().page(), page);
