@@ -94,6 +94,9 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& missing) {
 
 void AppDelegate::makeTrayMenu() {
     trayMenu_ = std::make_unique<QMenu>();
+    // The menu replaces the list, as on a tray that draws the icon itself, where the right
+    // click is a press outside the list.
+    connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] { closePopover(); });
     trayMenu_->addAction(QStringLiteral("Open Vellora"), this, [this] { showPopover(); });
     if (services_.switcher) {
         pauseAction_ = trayMenu_->addAction(QStringLiteral("Pause switching"), this, [this] {
