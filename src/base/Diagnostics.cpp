@@ -16,7 +16,10 @@ QString oneLine(const QString& text) {
     QString line;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+        // Controls, line separators, and the marks that reorder the text shown after them.
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029 ||
+            (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069) || u == 0x200e ||
+            u == 0x200f)
             line += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
         else
             line += c;

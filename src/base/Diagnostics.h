@@ -9,8 +9,9 @@ namespace vellora {
 // Write one diagnostic line to standard output.
 void diag(const QString& line);
 
-// The text as one plain line: control characters and line separators are shown as escapes, so
-// text from outside can neither break a line nor drive a terminal.
+// The text as one plain line: control characters, line separators and direction marks are shown
+// as escapes, so text from outside can neither break a line, drive a terminal, nor reorder what
+// is shown after it.
 QString oneLine(const QString& text);
 
 // Write one line to the system log (syslog) and echo it to standard error.

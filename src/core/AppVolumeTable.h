@@ -26,6 +26,7 @@ public:
     explicit AppVolumeTable(UserDefaults& defaults);
     AppVolumeTable(UserDefaults& defaults, QString key);
 
+    const QString& key() const { return key_; }
     // The stored list, or nothing when no table is stored or the stored value cannot be read.
     // current: as the file holds it now (for a change under the file's edit lock), not as last
     // read.

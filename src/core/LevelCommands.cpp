@@ -20,17 +20,29 @@ LevelCommands::LevelCommands(UserDefaults& defaults, QString outputInUse, QStrin
 std::optional<QString> LevelCommands::checkName(const QString& name) {
     if (name.trimmed().isEmpty())
         return QStringLiteral("the application name is empty");
+    const auto refused = [&](const QString& why) {
+        return QStringLiteral("the application name %1 %2")
+            .arg(quoted(name.left(kLongestName)), why);
+    };
+    if (name.size() > kLongestName)
+        return refused(QStringLiteral("is longer than %1 characters").arg(kLongestName));
+    if (name != name.trimmed())
+        return refused(QStringLiteral("begins or ends with a space, as no application's does"));
     for (const QChar c : name) {
         const auto category = c.category();
         if (category == QChar::Other_Control || category == QChar::Separator_Line ||
             category == QChar::Separator_Paragraph)
-            return QStringLiteral("the application name %1 holds a control character")
-                .arg(quoted(name));
+            return refused(QStringLiteral("holds a control character"));
+        // Joiners belong in some names; other invisible marks only hide what a name is.
+        if (category == QChar::Other_Format && c != QChar(0x200c) && c != QChar(0x200d))
+            return refused(QStringLiteral("holds an invisible formatting character"));
+        if (c == QChar::ReplacementCharacter)
+            return refused(QStringLiteral("is not valid text"));
     }
     // The entry's own separator in a name would split it into another level and name.
     if (name.contains(AppVolumeTable::kSeparator))
-        return QStringLiteral("the application name %1 holds \"%2\", which the table uses itself")
-            .arg(quoted(name), AppVolumeTable::kSeparator);
+        return refused(QStringLiteral("holds \"%1\", which the table uses itself")
+                           .arg(AppVolumeTable::kSeparator));
     return std::nullopt;
 }
 
@@ -87,10 +99,13 @@ std::optional<QString> LevelCommands::removeLevel(const QString& name, const QSt
     return saved();
 }
 
-QList<LevelCommands::Level> LevelCommands::levels() const {
+QList<LevelCommands::Level> LevelCommands::levels(QStringList* unreadable) const {
     QList<Level> levels;
     const auto add = [&](const AppVolumeTable& table, const QString& output) {
-        for (const QString& entry : table.loadTable().value_or(QStringList{}))
+        const auto entries = table.loadTable();
+        if (!entries && defaults_.contains(table.key()) && unreadable)
+            *unreadable << table.key();
+        for (const QString& entry : entries.value_or(QStringList{}))
             if (!AppVolumeTable::entryName(entry).isEmpty()) // the stored list's empty head
                 levels << Level{AppVolumeTable::entryLevel(entry), AppVolumeTable::entryName(entry),
                                 output};
@@ -102,8 +117,9 @@ QList<LevelCommands::Level> LevelCommands::levels() const {
     return levels;
 }
 
-std::optional<QString> LevelCommands::saved() const {
-    if (defaults_.savesChanges())
+std::optional<QString> LevelCommands::saved() {
+    unsaved_ = !defaults_.savesChanges();
+    if (!unsaved_)
         return std::nullopt;
     return QStringLiteral("the change could not be saved to %1").arg(defaults_.filePath());
 }

@@ -28,7 +28,10 @@ public:
                                     const QString& output = {});
     std::optional<QString> removeLevel(const QString& name, const QString& output = {});
     // Every stored level: the general ones first, then each output's, each in stored order.
-    QList<Level> levels() const;
+    // unreadable: the keys of the tables that could not be read.
+    QList<Level> levels(QStringList* unreadable = nullptr) const;
+    // The last change was made, but lives in memory only: the file could not take it.
+    bool unsaved() const { return unsaved_; }
 
     // Why a name or a level cannot be taken; nothing when it can.
     static std::optional<QString> checkName(const QString& name);
@@ -38,10 +41,12 @@ private:
     // The key an output's levels are stored under: an output stored already (by that key or the
     // server's name), or the one in use (by name or description). Else why it is unknown.
     std::optional<QString> storedOutput(const QString& output, QString* why) const;
-    std::optional<QString> saved() const; // after a change: why it did not reach the file
+    std::optional<QString> saved(); // after a change: why it did not reach the file
+    static constexpr int kLongestName = 256;
 
     UserDefaults& defaults_;
     QString outputInUse_, outputDescription_;
+    bool unsaved_ = false;
 };
 
 } // namespace vellora

@@ -16,8 +16,13 @@ SwitchWorker::SwitchWorker(UserDefaults& defaults, VolumeControl& volume,
     connect(&volume, &VolumeControl::currentOutputChanged, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::resyncNeeded, this, &SwitchWorker::rerun);
     connect(&volume, &VolumeControl::volumeChangedByHand, &learner_, [this](int percent) {
-        if (!paused_) // a volume set by hand while paused is the user's, no level
+        if (!paused_) {
             learner_.volumeChangedByHand(percent);
+            return;
+        }
+        // Paused, a volume set by hand is the user's: no level, and nothing put back over it.
+        switch_.forgetLevelInForce();
+        publishStatus();
     });
     connect(&learner_, &LevelLearner::learnt, this, &SwitchWorker::publishStatus);
 }

@@ -107,6 +107,18 @@ Readable readable(const QString& path, QString* why) {
                : Readable::Partly;
 }
 
+// QSettings adds a change to the reading of the file it keeps, and reads the file anew only when
+// its size or time differ from that reading's. A write of another process landing as that
+// reading was made can leave it with the new file's size and time but the old text: the change
+// would then be added to the old text, and the other process's change lost. With the file's time
+// moved on, the reading is made anew. A file that cannot be touched is left as it is.
+void outdateReading(const QString& path) {
+    QFile file(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+    if (modified.isValid() && file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        file.setFileTime(modified.addMSecs(1), QFileDevice::FileModificationTime);
+}
+
 } // namespace
 
 UserDefaults::UserDefaults()
@@ -243,6 +255,7 @@ void UserDefaults::write(const QString& key, const std::optional<QVariant>& valu
         // A fresh object, so that its status tells about this write alone.
         QSettings writer(filePath(), QSettings::IniFormat);
         value ? writer.setValue(key, *value) : writer.remove(key);
+        outdateReading(filePath());
         writer.sync();
         if (writer.status() != QSettings::AccessError) {
             const QFileInfo written(filePath());

@@ -50,6 +50,9 @@ public:
     // A level (percent) was learnt for the application in front from the volume set by hand: it
     // is in force now, and the volume captured before it stays the one to put back.
     void levelLearnt(int percent);
+    // The user set the volume by hand while switching was paused: it is theirs, and no volume
+    // from before is put back over it.
+    void forgetLevelInForce() { levelInForce_ = false; }
     // Switching is paused: the application in front is only noted, and nothing is set; the next
     // switch (or a replay) acts for it.
     void noteFront(const std::optional<RunningApplication>& application) {

@@ -96,8 +96,12 @@ void AppDelegate::makeTrayMenu() {
     trayMenu_ = std::make_unique<QMenu>();
     // The menu replaces the list, as on a tray that draws the icon itself, where the right
     // click is a press outside the list.
-    connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] { closePopover(); });
-    trayMenu_->addAction(QStringLiteral("Open Vellora"), this, [this] { showPopover(); });
+    connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] {
+        closePopover();
+        menuOpenedAt_ = QCursor::pos(); // by the icon, where the list goes
+    });
+    trayMenu_->addAction(QStringLiteral("Open Vellora"), this,
+                         [this] { showPopover(menuOpenedAt_); });
     if (services_.switcher) {
         pauseAction_ = trayMenu_->addAction(QStringLiteral("Pause switching"), this, [this] {
             services_.switcher->setPaused(!services_.switcher->paused());
@@ -170,10 +174,10 @@ void AppDelegate::pressReleased() {
     services_.mouse.release();
 }
 
-void AppDelegate::showPopover() {
+void AppDelegate::showPopover(std::optional<QPoint> byIcon) {
     if (statusItem_) {
         const QRect icon = statusItem_->geometry();
-        showAt(icon.isValid() ? icon : QRect(QCursor::pos(), QSize(1, 1)));
+        showAt(icon.isValid() ? icon : QRect(byIcon.value_or(QCursor::pos()), QSize(1, 1)));
     }
     if (eventMonitor_)
         eventMonitor_->start();

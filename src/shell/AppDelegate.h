@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -51,7 +52,9 @@ public:
     void applicationDidFinishLaunching(const QStringList& missing = {});
 
     void togglePopover();
-    void showPopover();
+    // Shows the list by the icon; where a tray tells no place for it, by the pointer (or a point
+    // by the icon the pointer was at).
+    void showPopover(std::optional<QPoint> byIcon = std::nullopt);
     void closePopover();
     // Another start of the program while this one runs.
     bool applicationShouldHandleReopen();
@@ -78,6 +81,7 @@ private:
     std::unique_ptr<Popover> popover_;
     std::unique_ptr<QMenu> trayMenu_; // outlives the icon that shows it
     QAction* pauseAction_ = nullptr;
+    QPoint menuOpenedAt_; // the pointer as the menu opened
     std::unique_ptr<QSystemTrayIcon> statusItem_;
     std::unique_ptr<EventMonitor> eventMonitor_;
     // When a press elsewhere last closed the list; a tray click this soon after is that press.

@@ -4,12 +4,14 @@
 #include "base/Diagnostics.h"
 #include "core/AppVolumeTable.h"
 #include "core/LevelCommands.h"
+#include "core/SettingsTrouble.h"
 #include "core/UserDefaults.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusVariant>
+#include <QFileInfo>
+#include <QLockFile>
 #include <algorithm>
 #include <cstdio>
 
@@ -68,16 +70,23 @@ CommandLine::CommandLine()
     version_ = parser_.addVersionOption();
     parser_.addOptions(
         {interpreter_, setLevel_, removeLevel_, output_, levels_, pause_, resume_, status_});
-    parser_.addPositionalArgument(QStringLiteral("level"),
-                                  QStringLiteral("The level, after --set-level's name."),
-                                  QStringLiteral("[level]"));
+    // "-platform" is one unknown option, not eight.
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 }
 
 bool CommandLine::parse(const QStringList& arguments) {
-    if (parser_.parse(arguments))
-        return true;
-    fail(parser_.errorText(), 2);
-    return false;
+    arguments_ = arguments;
+    return parser_.parse(arguments);
+}
+
+int CommandLine::failParse() const {
+    // A negative level reads as an option.
+    if (parser_.isSet(setLevel_))
+        for (const QString& argument : arguments_)
+            if (argument.size() > 1 && argument.startsWith(QLatin1Char('-')) &&
+                argument.at(1).isDigit())
+                return fail(*LevelCommands::checkLevel(argument), 2);
+    return fail(parser_.errorText(), 2);
 }
 
 bool CommandLine::asksForAnswer() const {
@@ -98,6 +107,14 @@ int CommandLine::answer() {
         parser_.showHelp(0); // exits
     if (parser_.isSet(*version_))
         parser_.showVersion(); // exits
+    // What goes wrong is said in the command's own words, one line; what Qt notes while it
+    // reads the file is not for its user.
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
+                QByteArray(context.category).startsWith("vellora."))
+                std::fputs(qPrintable(QStringLiteral("vellora: %1\n").arg(oneLine(text))), stderr);
+        });
     int commands = 0;
     for (const auto* option : {&setLevel_, &removeLevel_, &levels_, &pause_, &resume_, &status_})
         commands += parser_.isSet(*option) ? std::max(1, int(parser_.values(*option).size())) : 0;
@@ -144,13 +161,18 @@ int CommandLine::answer() {
     else if (parser_.isSet(levels_))
         status = answerOverBus(QStringLiteral("Levels"), {}, &notRunning);
     else if (parser_.isSet(pause_) || parser_.isSet(resume_))
-        status = answerOverBus(QStringLiteral("SetPaused"), {parser_.isSet(pause_)}, &notRunning);
+        status = answerOverBus(parser_.isSet(pause_) ? QStringLiteral("Pause")
+                                                     : QStringLiteral("Resume"),
+                               {}, &notRunning);
     else
         status = answerOverBus(QStringLiteral("Status"), {}, &notRunning);
     if (!notRunning)
         return status;
     if (changesLevel || parser_.isSet(levels_))
         return answerFromFile();
+    if (!QDBusConnection::sessionBus().isConnected())
+        return fail(QStringLiteral("cannot reach Vellora: there is no session bus (%1)")
+                        .arg(QDBusConnection::sessionBus().lastError().message()));
     return fail(QStringLiteral("Vellora is not running"));
 }
 
@@ -161,19 +183,10 @@ int CommandLine::answerOverBus(const QString& method, const QVariantList& argume
         *notRunning = true;
         return 1;
     }
-    const bool setsPaused = method == QLatin1String("SetPaused");
     QDBusMessage call =
-        setsPaused ? QDBusMessage::createMethodCall(
-                         ControlService::serviceName(), ControlService::objectPath(),
-                         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"))
-                   : QDBusMessage::createMethodCall(ControlService::serviceName(),
-                                                    ControlService::objectPath(),
-                                                    ControlService::interfaceName(), method);
-    if (setsPaused)
-        call << ControlService::interfaceName() << QStringLiteral("Paused")
-             << QVariant::fromValue(QDBusVariant(arguments.first()));
-    else
-        call.setArguments(arguments);
+        QDBusMessage::createMethodCall(ControlService::serviceName(), ControlService::objectPath(),
+                                       ControlService::interfaceName(), method);
+    call.setArguments(arguments);
     call.setAutoStartService(false);
     const QDBusMessage reply = bus.call(call, QDBus::Block, kAnswerWaitMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
@@ -185,7 +198,8 @@ int CommandLine::answerOverBus(const QString& method, const QVariantList& argume
         }
         if (error == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
             error == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
-            return fail(QStringLiteral("Vellora did not answer in time"));
+            return fail(QStringLiteral("Vellora did not answer in time; what was asked may "
+                                       "still be done when it does"));
         return fail(reply.errorMessage());
     }
     const QVariant value = reply.arguments().value(0);
@@ -220,17 +234,36 @@ int CommandLine::answerOverBus(const QString& method, const QVariantList& argume
 
 int CommandLine::answerFromFile() {
     UserDefaults defaults;
+    // Said on standard error: the command has no tray to say it next to.
+    QObject::connect(&SettingsTrouble::instance(), &SettingsTrouble::found,
+                     [this](const QString& text) { fail(text); });
+    // The lines the program writes as it stores a level (the entry, "tap") are its own, not the
+    // command's answer, which is the same whether the program runs or not.
+    const DiagnosticCapture ownLines;
     LevelCommands levels(defaults, {}, {});
     if (parser_.isSet(levels_)) {
-        for (const auto& level : levels.levels())
+        QStringList unreadable;
+        for (const auto& level : levels.levels(&unreadable))
             printOut(levelLine(level.level, level.name, level.output));
-        return 0;
+        for (const QString& key : std::as_const(unreadable))
+            fail(QStringLiteral("the levels under \u201c%1\u201d in %2 cannot be read")
+                     .arg(key, defaults.filePath()));
+        return unreadable.isEmpty() ? 0 : 1;
     }
+    // Changed only under the lock the program takes: when another editor holds it, nothing is.
+    QLockFile probe(defaults.filePath() + QStringLiteral(".edit-lock"));
+    if (QFileInfo::exists(defaults.filePath()) && !probe.tryLock(UserDefaults::kEditWaitMs) &&
+        probe.error() == QLockFile::LockFailedError)
+        return fail(QStringLiteral("%1 is held by another program; nothing was changed")
+                        .arg(defaults.filePath()));
+    probe.unlock();
     const auto trouble =
         parser_.isSet(setLevel_)
             ? levels.setLevel(parser_.value(setLevel_), parser_.positionalArguments().first(),
                               parser_.value(output_))
             : levels.removeLevel(parser_.value(removeLevel_), parser_.value(output_));
+    for (const QString& line : ownLines.loggedSoFar())
+        fail(line.section(QStringLiteral(": "), 1));
     return trouble ? fail(*trouble) : 0;
 }
 

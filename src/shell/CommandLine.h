@@ -13,9 +13,11 @@ class CommandLine {
 public:
     CommandLine();
 
-    // Parses the arguments (no application object is needed). False, and the reason said on
-    // standard error, for options that are not the command's own.
+    // Parses the arguments (no application object is needed); false for options that are not
+    // the command's own (Qt's own are, until an application object has taken them out).
     bool parse(const QStringList& arguments);
+    // Says why the arguments could not be parsed, in one line; the exit status.
+    int failParse() const;
     // Whether the arguments ask for an answer rather than the program: an option that talks to
     // the running program, the options' help, or the version.
     bool asksForAnswer() const;
@@ -31,6 +33,7 @@ private:
     int fail(const QString& line, int status = 1) const;
 
     QCommandLineParser parser_;
+    QStringList arguments_;
     const QCommandLineOption interpreter_, setLevel_, removeLevel_, output_, levels_, pause_,
         resume_, status_;
     std::optional<QCommandLineOption> help_, version_; // the parser's own

@@ -3,6 +3,7 @@
 #include "base/Logging.h"
 #include "core/LevelCommands.h"
 #include "core/SwitchWorker.h"
+#include "core/UserDefaults.h"
 #include "vellora/Config.h"
 
 #include <QDBusConnection>
@@ -44,6 +45,13 @@ void ControlService::publish() {
         qCWarning(lcShell, "no session bus: the vellora command cannot reach this program");
         return;
     }
+    // A bus over the network may admit other users: only the user's own local bus is listened to.
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (address.contains(QLatin1String("tcp:"))) {
+        qCWarning(lcShell, "the session bus is reached over the network: the vellora command is "
+                           "not listened to there");
+        return;
+    }
     published_ = bus.registerObject(
         objectPath(), this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
     // Asked without waiting: the interface's thread never waits on the bus.
@@ -66,16 +74,12 @@ bool ControlService::paused() const {
     return switcher_.paused();
 }
 
-void ControlService::setPaused(bool paused) {
-    switcher_.setPaused(paused);
-}
-
 void ControlService::Pause() {
-    setPaused(true);
+    switcher_.setPaused(true);
 }
 
 void ControlService::Resume() {
-    setPaused(false);
+    switcher_.setPaused(false);
 }
 
 void ControlService::tellPaused(bool paused) {
@@ -88,33 +92,44 @@ void ControlService::tellPaused(bool paused) {
     QDBusConnection::sessionBus().send(changed);
 }
 
-void ControlService::answer(const std::optional<QString>& trouble) {
-    if (!trouble) {
+void ControlService::answer(const LevelCommands& levels, const std::optional<QString>& trouble) {
+    if (!trouble || levels.unsaved()) {
         if (levelsChanged_)
             levelsChanged_();
-        return;
     }
-    qCInfo(lcShell).noquote()
-        << QStringLiteral("refused a change from the session bus: %1").arg(*trouble);
+    if (!trouble)
+        return;
+    const QString text =
+        levels.unsaved() ? *trouble + QStringLiteral("; Vellora uses it until it quits") : *trouble;
+    qCInfo(lcShell).noquote() << QStringLiteral("a change asked on the session bus: %1").arg(text);
     if (calledFromDBus())
-        sendErrorReply(QDBusError::InvalidArgs, *trouble);
+        sendErrorReply(levels.unsaved() ? QDBusError::Failed : QDBusError::InvalidArgs, text);
 }
 
 void ControlService::SetLevel(const QString& name, int level, const QString& output) {
     const SwitchStatus now = switcher_.status();
-    answer(LevelCommands(defaults_, now.output, now.outputDescription)
-               .setLevel(name, QString::number(level), output));
+    LevelCommands levels(defaults_, now.output, now.outputDescription);
+    const auto trouble = levels.setLevel(name, QString::number(level), output);
+    answer(levels, trouble);
 }
 
 void ControlService::RemoveLevel(const QString& name, const QString& output) {
     const SwitchStatus now = switcher_.status();
-    answer(LevelCommands(defaults_, now.output, now.outputDescription).removeLevel(name, output));
+    LevelCommands levels(defaults_, now.output, now.outputDescription);
+    const auto trouble = levels.removeLevel(name, output);
+    answer(levels, trouble);
 }
 
 QList<QStringList> ControlService::Levels() {
     QList<QStringList> levels;
-    for (const auto& level : LevelCommands(defaults_, {}, {}).levels())
+    QStringList unreadable;
+    for (const auto& level : LevelCommands(defaults_, {}, {}).levels(&unreadable))
         levels << QStringList{level.level, level.name, level.output};
+    if (!unreadable.isEmpty() && calledFromDBus())
+        sendErrorReply(
+            QDBusError::Failed,
+            QStringLiteral("the levels under \u201c%1\u201d in %2 cannot be read")
+                .arg(unreadable.join(QStringLiteral("\u201d, \u201c")), defaults_.filePath()));
     return levels;
 }
 

@@ -8,6 +8,7 @@
 
 namespace vellora {
 
+class LevelCommands;
 class SwitchWorker;
 class UserDefaults;
 
@@ -17,7 +18,7 @@ class UserDefaults;
 class ControlService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.vellora.Vellora")
-    Q_PROPERTY(bool Paused READ paused WRITE setPaused)
+    Q_PROPERTY(bool Paused READ paused) // Pause and Resume change it
 
 public:
     // The bus name (the bundle identifier), its object and interface.
@@ -35,7 +36,6 @@ public:
     void publish();
 
     bool paused() const;
-    void setPaused(bool paused);
 
 public Q_SLOTS:
     // Stores a level (0 to 100) for an application, for every output or for one (output empty:
@@ -51,8 +51,9 @@ public Q_SLOTS:
     QVariantMap Status();
 
 private:
-    void answer(const std::optional<QString>& trouble); // an error reply when there is trouble
-    void tellPaused(bool paused);                       // PropertiesChanged on the bus
+    // After a change: the list is told, and the caller hears of trouble (an error reply).
+    void answer(const LevelCommands& levels, const std::optional<QString>& trouble);
+    void tellPaused(bool paused); // PropertiesChanged on the bus
 
     UserDefaults& defaults_;
     SwitchWorker& switcher_;

@@ -37,18 +37,25 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (!options.parse(arguments))
-        return 2;
-    if (options.asksForAnswer()) {
-        QCoreApplication answering(argc, argv);
+    const bool parsed = options.parse(arguments);
+    const auto answer = [&options] {
         const int status = options.answer();
         // Everything is said and saved; Qt's bus thread may still be handing over the bus's
         // greeting, which must not meet the program's statics going away (it warns if it does).
         std::fflush(nullptr);
         std::_Exit(status);
+    };
+    if (parsed && options.asksForAnswer()) {
+        QCoreApplication answering(argc, argv);
+        answer();
     }
 
     QApplication app(argc, argv);
+    // Qt's own options (-platform, -session from a session manager) are taken out by now.
+    if (!parsed && !options.parse(QApplication::arguments()))
+        return options.failParse();
+    if (options.asksForAnswer())
+        answer();
     vellora::initResources();
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt's pixmap cache looks itself over 30 s after anything went in, which would wake the

@@ -4,6 +4,7 @@
 #include "support/Windows.h"
 
 #include <QDBusConnection>
+#include <QDBusInterface>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -81,6 +82,23 @@ private Q_SLOTS:
         QCOMPARE(command({"--remove-level", "Beta", "--output", sink}).status, 0);
         QTRY_VERIFY(lines().contains("já tem"));
         QCOMPARE(command({"--levels"}).out, "40\tBeta\n60\tAlpha\n");
+
+        // The interface checks what it is given itself, whatever the caller.
+        QDBusInterface bus("com.vellora.Vellora", "/com/vellora/Vellora", "com.vellora.Vellora");
+        QCOMPARE(bus.call("SetLevel", "Alpha", 150, "").errorName(),
+                 QDBusError::errorString(QDBusError::InvalidArgs));
+        QCOMPARE(bus.call("SetLevel", "Al\npha", 50, "").errorName(),
+                 QDBusError::errorString(QDBusError::InvalidArgs));
+        QCOMPARE(command({"--levels"}).out, "40\tBeta\n60\tAlpha\n");
+
+        // A volume set by hand while paused is the user's: quitting leaves it.
+        QCOMPARE(command({"--pause"}).status, 0);
+        QVERIFY(desktop::run("pactl", {"set-sink-volume", "@DEFAULT_SINK@", "25%"}));
+        QTRY_VERIFY(status().contains("level: none"));
+        vellora.terminate();
+        QVERIFY(vellora.waitForFinished(5000));
+        QCOMPARE(desktop::sinkPercent(), 25);
+        QVERIFY(startWith("[General]\nApps=, 40/*/*/*/*/Beta, 60/*/*/*/*/Alpha\n"));
     }
 
     void badInputChangesNothing_data() {
@@ -120,17 +138,24 @@ private Q_SLOTS:
         const Answer pause = command({"--pause"});
         QCOMPARE(pause.status, 1);
         QCOMPARE(pause.err, "vellora: Vellora is not running\n");
+        // Many editors at once, of the general levels and of one output's: none is lost.
+        QFile conf(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Vellora/Vellora.conf");
+        QVERIFY(conf.open(QIODevice::Append) &&
+                conf.write("[OutputLevels]\nsinkx=, 5/*/*/*/*/Old\n"));
+        conf.close();
         std::vector<std::unique_ptr<QProcess>> editors;
         for (int i = 0; i < 8; ++i) {
             editors.push_back(std::make_unique<QProcess>());
-            editors.back()->start(VELLORA_PROGRAM, {"--set-level", QString("App %1").arg(i),
-                                                    QString::number(10 * i)});
+            QStringList args{"--set-level", QString("App %1").arg(i), QString::number(10 * i)};
+            editors.back()->start(VELLORA_PROGRAM,
+                                  args + QStringList{"--output", "sinkx"}.mid(0, i % 2 ? 2 : 0));
         }
         for (auto& editor : editors)
             QVERIFY(editor->waitForFinished(20000) && editor->exitCode() == 0);
         const QString levels = command({"--levels"}).out;
         for (int i = 0; i < 8; ++i)
-            QVERIFY2(levels.contains(QString("%1\tApp %2\n").arg(10 * i).arg(i)),
+            QVERIFY2(levels.contains(
+                         QString("%1\tApp %2%3\n").arg(10 * i).arg(i).arg(i % 2 ? "\tsinkx" : "")),
                      qPrintable(levels));
         QVERIFY(levels.startsWith("40\tBeta\n60\tAlpha\n"));
     }

@@ -117,7 +117,8 @@ private Q_SLOTS:
         QCOMPARE(found.size(), flat ? 1 : 0);
         if (flat) { // the message stays one line whatever the server calls its output
             QCOMPARE(found[0][0].toString(), "Vellora_Null");
-            QVERIFY(flatVolumesMessage(found[0][0].toString()).contains("\"Vellora_Null\""));
+            QVERIFY(
+                flatVolumesMessage(found[0][0].toString()).contains("\u201cVellora_Null\u201d"));
             const QString hostile = flatVolumesMessage("Line\nbreak\u2028");
             QVERIFY(!hostile.contains('\n') && !hostile.contains(QChar(0x2028)));
         }
