@@ -65,6 +65,13 @@ std::optional<QString> LevelCommands::storedOutput(const QString& output, QStrin
     return std::nullopt;
 }
 
+std::optional<AppVolumeTable> LevelCommands::tableFor(const QString& output, QString* why) const {
+    if (output.isEmpty())
+        return AppVolumeTable(defaults_);
+    const auto key = storedOutput(output, why);
+    return key ? std::optional(OutputLevels(defaults_).tableStoredAs(*key)) : std::nullopt;
+}
+
 std::optional<QString> LevelCommands::setLevel(const QString& name, const QString& level,
                                                const QString& output) {
     if (auto bad = checkName(name))
@@ -73,12 +80,10 @@ std::optional<QString> LevelCommands::setLevel(const QString& name, const QStrin
     if (!percent)
         return checkLevel(level);
     QString why;
-    std::optional<QString> key;
-    if (!output.isEmpty() && !(key = storedOutput(output, &why)))
+    auto table = tableFor(output, &why);
+    if (!table)
         return why;
-    AppVolumeTable table =
-        key ? OutputLevels(defaults_).tableStoredAs(*key) : AppVolumeTable(defaults_);
-    table.putEntry(QString::number(*percent), name);
+    table->putEntry(QString::number(*percent), name);
     return saved();
 }
 
@@ -86,16 +91,15 @@ std::optional<QString> LevelCommands::removeLevel(const QString& name, const QSt
     if (auto bad = checkName(name))
         return bad;
     QString why;
-    std::optional<QString> key;
-    if (!output.isEmpty() && !(key = storedOutput(output, &why)))
+    auto table = tableFor(output, &why);
+    if (!table)
         return why;
-    AppVolumeTable table =
-        key ? OutputLevels(defaults_).tableStoredAs(*key) : AppVolumeTable(defaults_);
-    const auto stored = table.loadTable();
+    const auto stored = table->loadTable();
     if (!stored || !AppVolumeTable::levelIn(*stored, name))
         return QStringLiteral("no level is stored for %1%2")
-            .arg(quoted(name), key ? QStringLiteral(" on ") + quoted(*key) : QString());
-    table.removeEntry(name);
+            .arg(quoted(name),
+                 output.isEmpty() ? QString() : QStringLiteral(" on ") + quoted(output));
+    table->removeEntry(name);
     return saved();
 }
 

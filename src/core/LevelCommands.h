@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppVolumeTable.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -41,6 +43,8 @@ private:
     // The key an output's levels are stored under: an output stored already (by that key or the
     // server's name), or the one in use (by name or description). Else why it is unknown.
     std::optional<QString> storedOutput(const QString& output, QString* why) const;
+    // The table a level for the output goes to (the general one for no output); else why not.
+    std::optional<AppVolumeTable> tableFor(const QString& output, QString* why) const;
     std::optional<QString> saved(); // after a change: why it did not reach the file
     static constexpr int kLongestName = 256;
 
