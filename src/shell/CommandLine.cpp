@@ -74,6 +74,15 @@ CommandLine::CommandLine()
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 }
 
+void CommandLine::sayOwnTroubleOnly() {
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
+                QByteArray(context.category).startsWith("vellora."))
+                std::fputs(qPrintable(QStringLiteral("vellora: %1\n").arg(oneLine(text))), stderr);
+        });
+}
+
 bool CommandLine::parse(const QStringList& arguments) {
     arguments_ = arguments;
     return parser_.parse(arguments);
@@ -107,14 +116,6 @@ int CommandLine::answer() {
         parser_.showHelp(0); // exits
     if (parser_.isSet(*version_))
         parser_.showVersion(); // exits
-    // What goes wrong is said in the command's own words, one line; what Qt notes while it
-    // reads the file is not for its user.
-    qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (type != QtDebugMsg && type != QtInfoMsg && context.category &&
-                QByteArray(context.category).startsWith("vellora."))
-                std::fputs(qPrintable(QStringLiteral("vellora: %1\n").arg(oneLine(text))), stderr);
-        });
     int commands = 0;
     for (const auto* option : {&setLevel_, &removeLevel_, &levels_, &pause_, &resume_, &status_})
         commands += parser_.isSet(*option) ? std::max(1, int(parser_.values(*option).size())) : 0;

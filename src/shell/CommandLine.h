@@ -21,6 +21,10 @@ public:
     // Whether the arguments ask for an answer rather than the program: an option that talks to
     // the running program, the options' help, or the version.
     bool asksForAnswer() const;
+    // From now on, only the program's own warnings are written, each as one line: what Qt notes
+    // as it starts (a locale that is not UTF-8, in a script's bare environment) or as it reads
+    // the settings file is not for the command's user. Before the application object is made.
+    static void sayOwnTroubleOnly();
     // Answers it (an application object exists): prints the answer on standard output, trouble
     // as one line on standard error. The exit status.
     int answer();

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
         std::_Exit(status);
     };
     if (parsed && options.asksForAnswer()) {
+        vellora::CommandLine::sayOwnTroubleOnly();
         QCoreApplication answering(argc, argv);
         answer();
     }
