@@ -63,6 +63,7 @@ public:
     // lock could not be had.
     [[nodiscard]] std::unique_ptr<QLockFile> lockForEdit() const;
     static constexpr int kEditWaitMs = 2000, kEditStepMs = 10;
+    static inline const QString kEditLockSuffix = QStringLiteral(".edit-lock"); // beside the file
 
     // What every instance on one file shares (defined with the code).
     struct FileState;

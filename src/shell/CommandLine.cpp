@@ -252,7 +252,7 @@ int CommandLine::answerFromFile() {
         return unreadable.isEmpty() ? 0 : 1;
     }
     // Changed only under the lock the program takes: when another editor holds it, nothing is.
-    QLockFile probe(defaults.filePath() + QStringLiteral(".edit-lock"));
+    QLockFile probe(defaults.filePath() + UserDefaults::kEditLockSuffix);
     if (QFileInfo::exists(defaults.filePath()) && !probe.tryLock(UserDefaults::kEditWaitMs) &&
         probe.error() == QLockFile::LockFailedError)
         return fail(QStringLiteral("%1 is held by another program; nothing was changed")
